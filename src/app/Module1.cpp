@@ -1,0 +1,2 @@
+#include "Module1.h"
+// to be written

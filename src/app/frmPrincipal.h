@@ -1,0 +1,2 @@
+// The main window (to be written).
+#pragma once

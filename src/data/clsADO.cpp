@@ -1,0 +1,236 @@
+#include "clsADO.h"
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <vector>
+
+#include "ErrorMessages.h"
+#include "RuntimeError.h"
+#include "ado/AdoError.h"
+#include "ado/StatusCodes.h"
+
+namespace {
+
+constexpr std::int32_t kJetDatabase = 1;
+constexpr std::int32_t kSqlServerDatabase = 0;
+
+std::string upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Column categories for RetornarSeparator: 0 text, 1 number, 2 date or time,
+// 3 Boolean, -1 none.
+std::int32_t categoryOfAdoType(const ado::Variant& code) {
+    const auto value = ado::ToInteger(code);
+    if (!value) return -1;
+    static const std::vector<std::int64_t> text = {8, 129, 201, 203, 200, 202, 130};
+    static const std::vector<std::int64_t> number = {20, 6, 14, 5, 3, 131, 4, 2, 16, 21, 19, 18, 17};
+    static const std::vector<std::int64_t> date = {7, 133, 134, 135};
+    auto in = [&](const std::vector<std::int64_t>& codes) {
+        return std::find(codes.begin(), codes.end(), *value) != codes.end();
+    };
+    if (in(text)) return 0;
+    if (in(number)) return 1;
+    if (in(date)) return 2;
+    if (*value == 11) return 3;
+    return -1;
+}
+
+std::vector<std::string> splitAtCommas(const std::string& list) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t comma = list.find(',', start);
+        parts.push_back(list.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+void clsADO::RegistrarErro(std::uint32_t status) {
+    errorNumber_ = platform::ErrorNumberFromStatus(status);
+    errorString_ = platform::StandardErrorText(errorNumber_);
+}
+
+std::string clsADO::RetornarSeparator(ado::Connection& fCN, std::int32_t fTipo) {
+    switch (fTipo) {
+        case 0:
+            return "'";
+        case 2:
+            return RetornarTipoBD(fCN) == kJetDatabase ? "#" : "'";
+        default:
+            return {};
+    }
+}
+
+std::string clsADO::RetornarSeparator1(ado::Connection& fCN, const std::string& fNomeTable,
+                                       const std::string& fNomeField) {
+    std::string result;
+    try {
+        if (!TableExiste(fCN, fNomeTable)) return result;
+        auto schema = fCN.OpenSchema(ado::adSchemaColumns, {"", "", fNomeTable, fNomeField});
+        if (schema->RecordCount() == 0) {
+            schema->Close();
+            return result;
+        }
+        const std::int32_t category = categoryOfAdoType(schema->Fields("COLUMN_TYPE").Value());
+        if (category >= 0) result = RetornarSeparator(fCN, category);
+        schema->Close();
+    } catch (const ado::AdoError& e) {
+        RegistrarErro(e.status());
+    }
+    return result;
+}
+
+bool clsADO::ExecutarSQL(ado::Connection& fCN, const std::string& SQL, std::int32_t& RecordsAfetados) {
+    try {
+        long affected = RecordsAfetados;
+        fCN.Execute(SQL, &affected);
+        RecordsAfetados = static_cast<std::int32_t>(affected);
+        return true;
+    } catch (const ado::AdoError& e) {
+        RegistrarErro(e.status());
+        return false;
+    }
+}
+
+bool clsADO::AbrirConexão(ado::Connection& fCN, const std::string& fConnString) {
+    try {
+        fCN.SetConnectionString(fConnString);
+        if (fCN.State() == ado::adStateOpen) fCN.Close();
+        fCN.Open("", "", "", ado::adConnectUnspecified);
+        return true;
+    } catch (const ado::AdoError& e) {
+        RegistrarErro(e.status());
+        return false;
+    }
+}
+
+bool clsADO::FecharConexão(ado::Connection& fCN) {
+    try {
+        fCN.Close();
+        return true;
+    } catch (const ado::AdoError& e) {
+        RegistrarErro(e.status());
+        return false;
+    }
+}
+
+bool clsADO::AbrirRecordset(ado::Connection& fCN, ado::Recordset& fRS, const std::string& SQL) {
+    try {
+        if (fRS.State() == ado::adStateOpen) fRS.Close();
+        fRS.SetCursorLocation(ado::adUseClient);
+        fRS.SetCursorType(ado::adOpenStatic);
+        fRS.SetLockType(ado::adLockOptimistic);
+        fRS.Open(SQL, fCN, ado::adOpenUnspecified, ado::adLockUnspecified, ado::adCmdUnspecified);
+        return true;
+    } catch (const ado::AdoError& e) {
+        RegistrarErro(e.status());
+        return false;
+    }
+}
+
+std::string clsADO::RetornarListaFields(ado::Connection& fCN, const std::string& fNomeTable, std::int32_t fTipo) {
+    try {
+        if (!TableExiste(fCN, fNomeTable)) return {};
+        auto schema = fCN.OpenSchema(ado::adSchemaColumns, {"", "", fNomeTable, ""});
+        std::string list;
+        while (!schema->Eof()) {
+            if (!list.empty()) list += ",";
+            const std::string name = ado::ToText(schema->Fields("COLUMN_NAME").Value());
+            switch (fTipo) {
+                case 0:
+                    list += "[" + name + "]";
+                    break;
+                case 1:
+                    list += fNomeTable + ".[" + name + "]";
+                    break;
+                case 2:
+                    list += ado::ToText(schema->Fields("ORDINAL_POSITION").Value()) + ":[" + name + "]";
+                    break;
+                default:
+                    break;
+            }
+            schema->MoveNext();
+        }
+        schema->Close();
+        return list;
+    } catch (const ado::AdoError& e) {
+        RegistrarErro(e.status());
+        return {};
+    }
+}
+
+std::string clsADO::RetornarListaFieldsComuns(ado::Connection& fCN, const std::string& fNomeTable,
+                                              const std::string& fNomeTable1) {
+    const std::vector<std::string> first = splitAtCommas(RetornarListaFields(fCN, fNomeTable, 0));
+    const std::vector<std::string> second = splitAtCommas(RetornarListaFields(fCN, fNomeTable1, 0));
+    std::string result;
+    for (const auto& name : first) {
+        if (std::find(second.begin(), second.end(), name) == second.end()) continue;
+        if (!result.empty()) result += ",";
+        result += name;
+    }
+    return result;
+}
+
+bool clsADO::TableExiste(ado::Connection& fCN, const std::string& fNomeTable) {
+    bool result = false;
+    try {
+        auto schema = fCN.OpenSchema(ado::adSchemaTables, {"", "", fNomeTable, "TABLE"});
+        result = schema->RecordCount() != 0;
+        schema->Close();
+    } catch (const ado::AdoError& e) {
+        RegistrarErro(e.status());
+    }
+    return result;
+}
+
+bool clsADO::RemoverTable(ado::Connection& fCN, const std::string& fNomeTable) {
+    if (!TableExiste(fCN, fNomeTable)) return true;
+    std::int32_t scratch = 0;
+    return ExecutarSQL(fCN, "drop table " + fNomeTable, scratch);
+}
+
+std::int32_t clsADO::RetornarTipoBD(ado::Connection& fCN) {
+    const std::string connectionString = upper(fCN.ConnectionString());
+    if (connectionString.find("MICROSOFT.JET.OLEDB") != std::string::npos) return kJetDatabase;
+    return kSqlServerDatabase;
+}
+
+bool clsADO::TransaçãoIniciar(ado::Connection& Conn) {
+    try {
+        Conn.BeginTrans();
+        return true;
+    } catch (const ado::AdoError& e) {
+        // A transaction already open on this connection is joined, not an error.
+        if (e.status() == ado::status::TransactionExists) return true;
+        RegistrarErro(e.status());
+        return false;
+    }
+}
+
+bool clsADO::TransaçãoCancelar(ado::Connection& Conn) {
+    try {
+        Conn.RollbackTrans();
+        return true;
+    } catch (const ado::AdoError& e) {
+        RegistrarErro(e.status());
+        return false;
+    }
+}
+
+bool clsADO::TransaçãoFinalizar(ado::Connection& Conn) {
+    try {
+        Conn.CommitTrans();
+        return true;
+    } catch (const ado::AdoError& e) {
+        RegistrarErro(e.status());
+        return false;
+    }
+}

@@ -1,0 +1,2 @@
+#include "clsIO.h"
+// to be written

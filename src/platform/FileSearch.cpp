@@ -1,0 +1,4 @@
+#include "FileSearch.h"
+namespace platform {
+bool FindFirstMatch(const std::string&) { return false; }
+}  // namespace platform

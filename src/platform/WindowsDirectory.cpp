@@ -1,0 +1,4 @@
+#include "WindowsDirectory.h"
+namespace platform {
+unsigned GetWindowsDirectoryA(char*, unsigned) { return 0; }
+}  // namespace platform

@@ -1,0 +1,21 @@
+// Where the host product keeps its configuration file.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Writes the Windows directory, followed by one NUL, into buffer (at most
+// size characters, NUL included) and returns its length; 0 on failure. On
+// systems other than Windows the directory is $WINDIR when set and not
+// empty, otherwise "/etc", ending with the platform's separator.
+unsigned GetWindowsDirectoryA(char* buffer, unsigned size);
+
+// The separator of path components on this platform.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+}  // namespace platform

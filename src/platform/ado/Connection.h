@@ -1,0 +1,82 @@
+// The ADO-style connection object.
+//
+// One object stands for one database connection. While closed it holds only
+// its connection string; Open asks the provider that the string names for a
+// Session and keeps it until Close. Every failing member throws AdoError.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "RowSet.h"
+#include "Session.h"
+
+namespace ado {
+
+class Recordset;
+
+constexpr long adStateClosed = 0;
+constexpr long adStateOpen = 1;
+
+constexpr long adConnectUnspecified = -1;
+constexpr long adCmdUnspecified = -1;
+
+constexpr long adSchemaColumns = 4;
+constexpr long adSchemaTables = 20;
+
+class Connection {
+public:
+    Connection() = default;
+    explicit Connection(std::string connectionString);
+    ~Connection();
+
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    const std::string& ConnectionString() const { return connectionString_; }
+    // Fails with 3705 while the connection is open.
+    void SetConnectionString(const std::string& value);
+
+    long State() const { return session_ ? adStateOpen : adStateClosed; }
+
+    // Opens with the stored connection string, or with connectionString when
+    // it is not empty (it then replaces the stored one). userId and password,
+    // when given, are added to the string as its User ID and Password.
+    void Open(const std::string& connectionString = {}, const std::string& userId = {},
+              const std::string& password = {}, long options = adConnectUnspecified);
+    // Fails with 3704 when already closed. An open transaction is rolled back.
+    void Close();
+
+    // Runs one statement; recordsAffected, when given, receives the number of
+    // rows it changed (-1 when the database does not say).
+    void Execute(const std::string& commandText, long* recordsAffected = nullptr,
+                 long options = adCmdUnspecified);
+
+    // The provider does not nest transactions: a second BeginTrans while one
+    // is active fails with XACT_E_XTIONEXISTS, and CommitTrans or
+    // RollbackTrans with none active fail with XACT_E_NOTRANSACTION.
+    long BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool InTransaction() const { return inTransaction_; }
+
+    // A schema recordset (adSchemaTables or adSchemaColumns). restrictions
+    // holds up to four values: catalog, schema, table name, and the table
+    // type (tables) or column name (columns); empty ones restrict nothing.
+    std::unique_ptr<Recordset> OpenSchema(long schema, const std::vector<std::string>& restrictions);
+
+    // Used by Recordset::Open: runs a query on the open session.
+    RowSet Query(const std::string& sql);
+
+private:
+    Session& openSession(const char* operation);
+
+    std::string connectionString_;
+    std::unique_ptr<Session> session_;
+    // Kept here rather than asked of the backend: some drivers accept a second
+    // begin or a commit with nothing open, and the callers rely on both failing.
+    bool inTransaction_ = false;
+};
+
+}  // namespace ado

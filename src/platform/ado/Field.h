@@ -1,0 +1,25 @@
+// One field of a recordset's current row.
+#pragma once
+
+#include <string>
+
+#include "Variant.h"
+
+namespace ado {
+
+class Recordset;
+
+class Field {
+public:
+    Field(const Recordset& owner, int index) : owner_(&owner), index_(index) {}
+
+    const std::string& Name() const;
+    // The value in the current row; fails with 3021 when there is none.
+    const Variant& Value() const;
+
+private:
+    const Recordset* owner_;
+    int index_;
+};
+
+}  // namespace ado

@@ -1,0 +1,54 @@
+#include "Providers.h"
+
+#include <cctype>
+
+#include "AdoError.h"
+#include "StatusCodes.h"
+
+namespace ado {
+namespace {
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// "SQLOLEDB.1" -> "SQLOLEDB", "MICROSOFT.JET.OLEDB.4.0" -> "MICROSOFT.JET.OLEDB",
+// "SQLNCLI11" -> "SQLNCLI".
+std::string withoutVersion(std::string name) {
+    while (!name.empty() && (std::isdigit(static_cast<unsigned char>(name.back())) || name.back() == '.'))
+        name.pop_back();
+    return name;
+}
+
+}  // namespace
+
+ProviderKind ClassifyProvider(const std::string& providerName) {
+    std::string name = withoutVersion(upper(providerName));
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    while (!name.empty() && name.front() == ' ') name.erase(name.begin());
+    if (name == "SQLITE") return ProviderKind::Sqlite;
+    if (name == "SQLOLEDB" || name == "SQLNCLI" || name == "MSOLEDBSQL") return ProviderKind::SqlServer;
+    if (name == "MICROSOFT.JET.OLEDB" || name == "MICROSOFT.ACE.OLEDB") return ProviderKind::Access;
+    if (name == "MSDASQL") return ProviderKind::Odbc;
+    return ProviderKind::Unknown;
+}
+
+std::unique_ptr<Session> OpenSession(const std::string& connectionString) {
+    const auto properties = ParseConnectionString(connectionString);
+    const auto provider = FindProperty(properties, "Provider");
+    const ProviderKind kind = provider ? ClassifyProvider(*provider) : ProviderKind::Odbc;
+    switch (kind) {
+        case ProviderKind::Sqlite:
+            return OpenSqliteSession(properties);
+        case ProviderKind::SqlServer:
+        case ProviderKind::Access:
+        case ProviderKind::Odbc:
+            return OpenOdbcSession(kind, properties);
+        case ProviderKind::Unknown:
+            break;
+    }
+    throw AdoError(status::ProviderNotFound, "Provider cannot be found: " + provider.value_or(""));
+}
+
+}  // namespace ado

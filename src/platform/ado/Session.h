@@ -1,0 +1,46 @@
+// An open connection to one database, as a provider implements it.
+//
+// Connection (the ADO-style object the program uses) owns one Session while it
+// is open and keeps the transaction bookkeeping itself; a Session only carries
+// out what it is told. Every member reports failure by throwing AdoError with
+// the most specific status code that fits, after writing the provider's own
+// description and the failing statement to standard error.
+#pragma once
+
+#include <string>
+
+#include "RowSet.h"
+
+namespace ado {
+
+class Session {
+public:
+    virtual ~Session() = default;
+
+    // Runs one statement. Rows it returns, if any, are read and dropped.
+    // Returns the number of rows the statement changed, or -1 when the
+    // database does not say.
+    virtual long Execute(const std::string& sql) = 0;
+
+    // Runs one query and fetches all of its rows.
+    virtual RowSet Query(const std::string& sql) = 0;
+
+    // Starts a transaction: from here on nothing is committed until Commit.
+    virtual void BeginTransaction() = 0;
+    virtual void Commit() = 0;
+    virtual void Rollback() = 0;
+
+    // The tables schema: columns TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME,
+    // TABLE_TYPE, one row per table or view of the current database. An empty
+    // restriction leaves that column unrestricted; tableType is "TABLE",
+    // "VIEW" or "SYSTEM TABLE".
+    virtual RowSet TablesSchema(const std::string& tableName, const std::string& tableType) = 0;
+
+    // The columns schema: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME,
+    // COLUMN_NAME, ORDINAL_POSITION (from 1), DATA_TYPE and COLUMN_TYPE (both
+    // the ADO data-type code), one row per column in ordinal order. Empty
+    // restrictions leave that column unrestricted.
+    virtual RowSet ColumnsSchema(const std::string& tableName, const std::string& columnName) = 0;
+};
+
+}  // namespace ado

@@ -1,0 +1,1 @@
+// Rewriting of DELETE <table> FROM <join> for SQLite (to be written).

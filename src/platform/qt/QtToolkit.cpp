@@ -1,0 +1,1 @@
+// The Qt implementation of the toolkit (to be written).
