@@ -1,8 +1,646 @@
-#include "Providers.h"
+// The ODBC provider: SQL Server, Access files and ODBC data sources, all
+// through the driver manager's wide (UTF-16) API.
+#include "OdbcProvider.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
 #include "AdoError.h"
+#include "ConnectionString.h"
+#include "OdbcConnectionString.h"
+#include "Providers.h"
 #include "StatusCodes.h"
+#include "Utf16.h"
+
 namespace ado {
-std::unique_ptr<Session> OpenOdbcSession(ProviderKind, const std::vector<ConnectionProperty>&) {
-    throw AdoError(status::ProviderNotFound, "ODBC provider not built yet");
+namespace {
+
+using WideString = std::basic_string<SQLWCHAR>;
+
+WideString toWide(std::string_view text) {
+    const std::u16string utf16 = Utf8ToUtf16(text);
+    return WideString(utf16.begin(), utf16.end());
 }
+
+std::string fromWide(const SQLWCHAR* text, std::size_t length) {
+    return Utf16ToUtf8(std::u16string(text, text + length));
+}
+
+// Owns one ODBC handle.
+class Handle {
+public:
+    Handle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) {
+            handle_ = SQL_NULL_HANDLE;
+            throw AdoError(status::OutOfMemory, "ODBC: cannot allocate a handle");
+        }
+    }
+    ~Handle() {
+        if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    SQLHANDLE get() const { return handle_; }
+    SQLSMALLINT type() const { return type_; }
+
+private:
+    SQLSMALLINT type_;
+    SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+struct Diagnostic {
+    std::string state;
+    long native = 0;
+    std::string message;
+};
+
+std::vector<Diagnostic> readDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+    std::vector<Diagnostic> result;
+    for (SQLSMALLINT record = 1; record < 50; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        std::vector<SQLWCHAR> message(512);
+        SQLSMALLINT length = 0;
+        SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, message.data(),
+                                      static_cast<SQLSMALLINT>(message.size()), &length);
+        if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(message.size())) {
+            message.resize(static_cast<std::size_t>(length) + 1);
+            rc = SQLGetDiagRecW(type, handle, record, state, &native, message.data(),
+                                static_cast<SQLSMALLINT>(message.size()), &length);
+        }
+        if (!SQL_SUCCEEDED(rc)) break;
+        const std::size_t used = std::min<std::size_t>(std::max<SQLSMALLINT>(length, 0), message.size() - 1);
+        result.push_back({fromWide(state, 5), static_cast<long>(native), fromWide(message.data(), used)});
+    }
+    return result;
+}
+
+void replaceAll(std::string& text, std::string_view what, std::string_view with) {
+    if (what.empty()) return;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+}
+
+// Reads the failure recorded on handle, writes it to standard error and
+// throws it. what names the step; detail is the statement or the (redacted)
+// connection string. Passwords the session knows are blanked out of the
+// driver's messages, which some drivers build from the connection string.
+[[noreturn]] void raise(SQLSMALLINT type, SQLHANDLE handle, std::string_view what, std::string_view detail,
+                        bool connecting, const std::vector<std::string>& secrets) {
+    const auto diagnostics = readDiagnostics(type, handle);
+    const Diagnostic* primary = nullptr;
+    for (const auto& d : diagnostics) {
+        if (d.state.rfind("01", 0) != 0) {  // class 01 is a warning
+            primary = &d;
+            break;
+        }
+    }
+    std::uint32_t code = status::Unspecified;
+    std::string description;
+    if (primary) {
+        code = StatusForSqlState(primary->state, primary->native, connecting);
+        description = primary->message;
+    } else {
+        code = connecting ? status::CannotConnect : status::Unspecified;
+        description = "the ODBC driver reported a failure without a diagnostic record";
+    }
+
+    std::string line = "ODBC: " + std::string(what) + " failed";
+    for (const auto& d : diagnostics) {
+        std::string message = d.message;
+        for (const auto& secret : secrets) replaceAll(message, secret, "***");
+        line += " [SQLSTATE " + d.state + ", native error " + std::to_string(d.native) + "] " + message;
+    }
+    if (diagnostics.empty()) line += " (no diagnostic record)";
+    line += connecting ? " -- connection string: " : " -- statement: ";
+    line += detail;
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    std::cerr << line << std::endl;
+
+    for (const auto& secret : secrets) replaceAll(description, secret, "***");
+    throw AdoError(code, description);
+}
+
+bool isClass(std::string_view state, std::string_view cls) {
+    return state.substr(0, 2) == cls;
+}
+
+// The environment, told to speak ODBC 3 (SQLSTATEs of ODBC 3, SQL_NO_DATA
+// for a searched statement that touched no row).
+SQLHANDLE withOdbc3(const Handle& environment) {
+    SQLSetEnvAttr(environment.get(), SQL_ATTR_ODBC_VERSION,
+                  reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(SQL_OV_ODBC3)), 0);
+    return environment.get();
+}
+
+enum class FetchAs { Integer, Double, Text, Binary };
+
+FetchAs fetchKindFor(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits) {
+    switch (sqlType) {
+        case SQL_INTEGER:
+        case SQL_SMALLINT:
+        case SQL_TINYINT:
+        case SQL_BIGINT:
+        case SQL_BIT:
+            return FetchAs::Integer;
+        case SQL_REAL:
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+            return FetchAs::Double;
+        case SQL_DECIMAL:
+        case SQL_NUMERIC:
+            // Whole numbers that fit stay numbers; others keep every digit as text.
+            return digits == 0 && size > 0 && size <= 18 ? FetchAs::Integer : FetchAs::Text;
+        case SQL_BINARY:
+        case SQL_VARBINARY:
+        case SQL_LONGVARBINARY:
+            return FetchAs::Binary;
+        default:
+            return FetchAs::Text;
+    }
+}
+
+std::string upperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+class OdbcSession final : public Session {
+public:
+    OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty>& properties);
+    ~OdbcSession() override;
+
+    long Execute(const std::string& sql) override;
+    RowSet Query(const std::string& sql) override;
+    void BeginTransaction() override;
+    void Commit() override;
+    void Rollback() override;
+    RowSet TablesSchema(const std::string& tableName, const std::string& tableType) override;
+    RowSet ColumnsSchema(const std::string& tableName, const std::string& columnName) override;
+
+private:
+    std::unique_ptr<Handle> newStatement();
+    [[noreturn]] void fail(const Handle& handle, std::string_view what, std::string_view detail) const {
+        raise(handle.type(), handle.get(), what, detail, false, secrets_);
+    }
+    void setAutocommit(bool on, std::string_view what);
+    // Runs sql; false when the statement produced nothing at all (SQL_NO_DATA).
+    bool execute(Handle& statement, const std::string& sql);
+    RowSet fetchAll(Handle& statement, std::string_view context);
+    Variant getValue(Handle& statement, SQLUSMALLINT column, FetchAs kind, std::string_view context);
+    std::string infoText(SQLUSMALLINT infoType);
+    std::optional<std::string> currentCatalog();
+    // A search pattern that matches name only: the pattern characters "_" and
+    // "%" in a name are escaped, so "Exame_BK" does not also find "ExameXBK".
+    std::string patternFor(const std::string& name);
+
+    Handle environment_;
+    Handle connection_;
+    bool connected_ = false;
+    bool manualCommit_ = false;
+    std::vector<std::string> secrets_;
+};
+
+OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty>& properties)
+    : environment_(SQL_HANDLE_ENV, SQL_NULL_HANDLE), connection_(SQL_HANDLE_DBC, withOdbc3(environment_)) {
+    std::string redacted;  // the ADO string as given, for diagnostics
+    for (const auto& p : properties) {
+        const bool password = EqualsIgnoreCase(p.key, "Password") || EqualsIgnoreCase(p.key, "PWD") ||
+                              EqualsIgnoreCase(p.key, "Jet OLEDB:Database Password");
+        // Blanking out a password of one to three characters would maul every
+        // message while hiding nothing a reader could not guess.
+        if (password && p.value.size() >= 4) secrets_.push_back(p.value);
+        redacted += (redacted.empty() ? "" : ";") + p.key + "=" + (password ? std::string("***") : p.value);
+    }
+
+    std::string odbcString;
+    try {
+        odbcString = BuildOdbcConnectionString(kind, properties);
+    } catch (const AdoError& e) {
+        std::cerr << "ODBC: " << e.what() << " -- connection string: " << redacted << std::endl;
+        throw;
+    }
+
+    // ADO waits 15 seconds for a connection unless the string says otherwise.
+    const long timeout = RequestedLoginTimeout(properties).value_or(15);
+    SQLSetConnectAttrW(connection_.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(timeout)), SQL_IS_UINTEGER);
+
+    WideString wide = toWide(odbcString);
+    const SQLRETURN rc = SQLDriverConnectW(connection_.get(), nullptr, wide.data(), SQL_NTS, nullptr, 0,
+                                           nullptr, SQL_DRIVER_NOPROMPT);
+    std::fill(wide.begin(), wide.end(), SQLWCHAR{0});
+    if (!SQL_SUCCEEDED(rc))
+        raise(SQL_HANDLE_DBC, connection_.get(), "connect", RedactOdbcPasswords(odbcString), true, secrets_);
+    connected_ = true;
+
+    // MySQL and MariaDB read a backslash in a string literal as an escape,
+    // which no other database does: a typed "\" would swallow the closing
+    // quote. Standard literals make the same statement text mean the same
+    // thing everywhere.
+    const std::string dbms = upperAscii(infoText(SQL_DBMS_NAME));
+    if (dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos)
+        Execute("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')");
+}
+
+OdbcSession::~OdbcSession() {
+    if (!connected_) return;
+    // A transaction still open when the session goes is abandoned, never committed.
+    if (manualCommit_) SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK);
+    SQLDisconnect(connection_.get());
+}
+
+std::unique_ptr<Handle> OdbcSession::newStatement() {
+    return std::make_unique<Handle>(SQL_HANDLE_STMT, connection_.get());
+}
+
+bool OdbcSession::execute(Handle& statement, const std::string& sql) {
+    WideString wide = toWide(sql);
+    const SQLRETURN rc = SQLExecDirectW(statement.get(), wide.data(), static_cast<SQLINTEGER>(wide.size()));
+    if (rc == SQL_NO_DATA) return false;
+    if (!SQL_SUCCEEDED(rc)) fail(statement, "execute", sql);
+    return true;
+}
+
+long OdbcSession::Execute(const std::string& sql) {
+    auto statement = newStatement();
+    if (!execute(*statement, sql)) return 0;  // a searched DELETE or UPDATE that found no row
+
+    long affected = -1;
+    SQLSMALLINT columns = 0;
+    if (SQL_SUCCEEDED(SQLNumResultCols(statement->get(), &columns)) && columns == 0) {
+        SQLLEN count = -1;
+        if (!SQL_SUCCEEDED(SQLRowCount(statement->get(), &count)))
+            fail(*statement, "read the row count", sql);
+        affected = static_cast<long>(count);
+    }
+    // Later results (a batch, triggers on some servers) are read and dropped;
+    // a failure among them is still a failure of the statement.
+    for (;;) {
+        const SQLRETURN rc = SQLMoreResults(statement->get());
+        if (rc == SQL_NO_DATA) break;
+        if (!SQL_SUCCEEDED(rc)) fail(*statement, "execute", sql);
+    }
+    return affected;
+}
+
+RowSet OdbcSession::Query(const std::string& sql) {
+    auto statement = newStatement();
+    if (!execute(*statement, sql)) return {};
+    for (;;) {
+        SQLSMALLINT columns = 0;
+        if (!SQL_SUCCEEDED(SQLNumResultCols(statement->get(), &columns))) fail(*statement, "describe", sql);
+        if (columns > 0) return fetchAll(*statement, sql);
+        // A statement that returned no rows first (a row count, a SET): the
+        // rows, if any, come in a later result.
+        const SQLRETURN rc = SQLMoreResults(statement->get());
+        if (rc == SQL_NO_DATA) return {};
+        if (!SQL_SUCCEEDED(rc)) fail(*statement, "execute", sql);
+    }
+}
+
+RowSet OdbcSession::fetchAll(Handle& statement, std::string_view context) {
+    SQLSMALLINT count = 0;
+    if (!SQL_SUCCEEDED(SQLNumResultCols(statement.get(), &count))) fail(statement, "describe", context);
+
+    RowSet result;
+    std::vector<FetchAs> kinds;
+    for (SQLUSMALLINT column = 1; column <= static_cast<SQLUSMALLINT>(count); ++column) {
+        std::vector<SQLWCHAR> name(256);
+        SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        SQLRETURN rc =
+            SQLDescribeColW(statement.get(), column, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                            &nameLength, &type, &size, &digits, &nullable);
+        if (SQL_SUCCEEDED(rc) && nameLength >= static_cast<SQLSMALLINT>(name.size())) {
+            name.resize(static_cast<std::size_t>(nameLength) + 1);
+            rc = SQLDescribeColW(statement.get(), column, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                                 &nameLength, &type, &size, &digits, &nullable);
+        }
+        if (!SQL_SUCCEEDED(rc)) fail(statement, "describe", context);
+        const std::size_t used = std::min<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0), name.size() - 1);
+        result.columns.push_back(fromWide(name.data(), used));
+        kinds.push_back(fetchKindFor(type, size, digits));
+    }
+
+    for (;;) {
+        const SQLRETURN rc = SQLFetch(statement.get());
+        if (rc == SQL_NO_DATA) break;
+        if (!SQL_SUCCEEDED(rc)) fail(statement, "fetch", context);
+        std::vector<Variant> row;
+        row.reserve(kinds.size());
+        for (std::size_t i = 0; i < kinds.size(); ++i)
+            row.push_back(getValue(statement, static_cast<SQLUSMALLINT>(i + 1), kinds[i], context));
+        result.rows.push_back(std::move(row));
+    }
+    return result;
+}
+
+Variant OdbcSession::getValue(Handle& statement, SQLUSMALLINT column, FetchAs kind,
+                              std::string_view context) {
+    SQLLEN indicator = 0;
+    switch (kind) {
+        case FetchAs::Integer: {
+            SQLBIGINT value = 0;
+            if (!SQL_SUCCEEDED(SQLGetData(statement.get(), column, SQL_C_SBIGINT, &value, 0, &indicator)))
+                fail(statement, "read a value", context);
+            if (indicator == SQL_NULL_DATA) return std::monostate{};
+            return static_cast<std::int64_t>(value);
+        }
+        case FetchAs::Double: {
+            double value = 0;
+            if (!SQL_SUCCEEDED(SQLGetData(statement.get(), column, SQL_C_DOUBLE, &value, 0, &indicator)))
+                fail(statement, "read a value", context);
+            if (indicator == SQL_NULL_DATA) return std::monostate{};
+            return value;
+        }
+        case FetchAs::Text: {
+            // Long values come in pieces; each piece but the last fills the
+            // buffer up to its terminating NUL.
+            SQLWCHAR buffer[2048];
+            constexpr std::size_t capacity = sizeof(buffer) / sizeof(SQLWCHAR) - 1;
+            std::u16string text;
+            for (;;) {
+                const SQLRETURN rc =
+                    SQLGetData(statement.get(), column, SQL_C_WCHAR, buffer, sizeof(buffer), &indicator);
+                if (rc == SQL_NO_DATA) break;
+                if (!SQL_SUCCEEDED(rc)) fail(statement, "read a value", context);
+                if (indicator == SQL_NULL_DATA) return std::monostate{};
+                const bool truncated = indicator == SQL_NO_TOTAL ||
+                                       static_cast<std::size_t>(indicator) > capacity * sizeof(SQLWCHAR);
+                const std::size_t got =
+                    truncated ? capacity : static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
+                text.append(buffer, buffer + got);
+                if (!truncated) break;
+            }
+            return Utf16ToUtf8(text);
+        }
+        case FetchAs::Binary: {
+            char buffer[4096];
+            std::string bytes;
+            for (;;) {
+                const SQLRETURN rc =
+                    SQLGetData(statement.get(), column, SQL_C_BINARY, buffer, sizeof(buffer), &indicator);
+                if (rc == SQL_NO_DATA) break;
+                if (!SQL_SUCCEEDED(rc)) fail(statement, "read a value", context);
+                if (indicator == SQL_NULL_DATA) return std::monostate{};
+                const bool truncated =
+                    indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) > sizeof(buffer);
+                bytes.append(buffer, truncated ? sizeof(buffer) : static_cast<std::size_t>(indicator));
+                if (!truncated) break;
+            }
+            return bytes;
+        }
+    }
+    return std::monostate{};
+}
+
+void OdbcSession::setAutocommit(bool on, std::string_view what) {
+    const auto value = static_cast<std::intptr_t>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
+    if (!SQL_SUCCEEDED(SQLSetConnectAttrW(connection_.get(), SQL_ATTR_AUTOCOMMIT,
+                                          reinterpret_cast<SQLPOINTER>(value), SQL_IS_UINTEGER)))
+        raise(SQL_HANDLE_DBC, connection_.get(), what, on ? "autocommit on" : "autocommit off", false,
+              secrets_);
+    manualCommit_ = !on;
+}
+
+void OdbcSession::BeginTransaction() {
+    setAutocommit(false, "BeginTrans");
+}
+
+// After a failed commit or rollback the connection stays in manual-commit
+// mode: switching autocommit back on would commit whatever is still pending.
+void OdbcSession::Commit() {
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT)))
+        raise(SQL_HANDLE_DBC, connection_.get(), "CommitTrans", "COMMIT", false, secrets_);
+    setAutocommit(true, "CommitTrans");
+}
+
+void OdbcSession::Rollback() {
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK)))
+        raise(SQL_HANDLE_DBC, connection_.get(), "RollbackTrans", "ROLLBACK", false, secrets_);
+    setAutocommit(true, "RollbackTrans");
+}
+
+std::string OdbcSession::infoText(SQLUSMALLINT infoType) {
+    SQLWCHAR buffer[256] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(connection_.get(), infoType, buffer, sizeof(buffer), &length))) return {};
+    const std::size_t chars =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLWCHAR),
+                              sizeof(buffer) / sizeof(SQLWCHAR) - 1);
+    return fromWide(buffer, chars);
+}
+
+std::optional<std::string> OdbcSession::currentCatalog() {
+    SQLWCHAR buffer[512] = {};
+    SQLINTEGER length = 0;
+    if (!SQL_SUCCEEDED(SQLGetConnectAttrW(connection_.get(), SQL_ATTR_CURRENT_CATALOG, buffer, sizeof(buffer),
+                                          &length)) ||
+        length <= 0)
+        return std::nullopt;
+    const std::size_t chars = std::min<std::size_t>(static_cast<std::size_t>(length) / sizeof(SQLWCHAR),
+                                                    sizeof(buffer) / sizeof(SQLWCHAR) - 1);
+    return fromWide(buffer, chars);
+}
+
+std::string OdbcSession::patternFor(const std::string& name) {
+    const std::string escape = infoText(SQL_SEARCH_PATTERN_ESCAPE);
+    if (escape.empty()) return name;  // the exact-name filter still applies
+    std::string pattern;
+    for (char c : name) {
+        if (c == '_' || c == '%' || escape.find(c) != std::string::npos) pattern += escape;
+        pattern += c;
+    }
+    return pattern;
+}
+
+// Which name a schema row is for. The driver was given an escaped pattern;
+// this also keeps out what a driver that ignores the escape would add, while
+// letter case stays the database's business.
+bool sameName(const Variant& value, const std::string& name) {
+    return name.empty() || (std::holds_alternative<std::string>(value) &&
+                            EqualsIgnoreCase(std::get<std::string>(value), name));
+}
+
+RowSet OdbcSession::TablesSchema(const std::string& tableName, const std::string& tableType) {
+    const auto catalog = currentCatalog();
+    WideString wideCatalog = toWide(catalog.value_or(""));
+    WideString wideTable = toWide(patternFor(tableName));
+    WideString wideType = toWide(tableType);
+    auto statement = newStatement();
+    const std::string context = "tables schema of \"" + tableName + "\"";
+    if (!SQL_SUCCEEDED(SQLTablesW(
+            statement->get(), catalog ? wideCatalog.data() : nullptr, catalog ? SQL_NTS : 0, nullptr, 0,
+            tableName.empty() ? nullptr : wideTable.data(), tableName.empty() ? 0 : SQL_NTS,
+            tableType.empty() ? nullptr : wideType.data(), tableType.empty() ? 0 : SQL_NTS)))
+        fail(*statement, "OpenSchema", context);
+    RowSet fetched = fetchAll(*statement, context);
+
+    RowSet result;
+    result.columns = {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"};
+    for (auto& row : fetched.rows) {
+        if (row.size() < 4 || !sameName(row[2], tableName)) continue;
+        if (auto* type = std::get_if<std::string>(&row[3]); type && EqualsIgnoreCase(*type, "BASE TABLE"))
+            *type = "TABLE";
+        if (!tableType.empty() && !sameName(row[3], tableType)) continue;
+        result.rows.push_back({row[0], row[1], row[2], row[3]});
+    }
+    return result;
+}
+
+RowSet OdbcSession::ColumnsSchema(const std::string& tableName, const std::string& columnName) {
+    const auto catalog = currentCatalog();
+    WideString wideCatalog = toWide(catalog.value_or(""));
+    WideString wideTable = toWide(patternFor(tableName));
+    WideString wideColumn = toWide(patternFor(columnName));
+    auto statement = newStatement();
+    const std::string context = "columns schema of \"" + tableName + "\"";
+    if (!SQL_SUCCEEDED(SQLColumnsW(
+            statement->get(), catalog ? wideCatalog.data() : nullptr, catalog ? SQL_NTS : 0, nullptr, 0,
+            tableName.empty() ? nullptr : wideTable.data(), tableName.empty() ? 0 : SQL_NTS,
+            columnName.empty() ? nullptr : wideColumn.data(), columnName.empty() ? 0 : SQL_NTS)))
+        fail(*statement, "OpenSchema", context);
+    RowSet fetched = fetchAll(*statement, context);
+
+    // SQLColumns: 1 TABLE_CAT, 2 TABLE_SCHEM, 3 TABLE_NAME, 4 COLUMN_NAME,
+    // 5 DATA_TYPE, ..., 17 ORDINAL_POSITION.
+    RowSet result;
+    result.columns = {"TABLE_CATALOG",    "TABLE_SCHEMA", "TABLE_NAME", "COLUMN_NAME",
+                      "ORDINAL_POSITION", "DATA_TYPE",    "COLUMN_TYPE"};
+    for (auto& row : fetched.rows) {
+        if (row.size() < 17 || !sameName(row[2], tableName) || !sameName(row[3], columnName)) continue;
+        const auto sqlType = ToInteger(row[4]);
+        const Variant adoType =
+            sqlType ? Variant(static_cast<std::int64_t>(AdoTypeForSqlType(static_cast<int>(*sqlType))))
+                    : Variant(std::monostate{});
+        result.rows.push_back({row[0], row[1], row[2], row[3], row[16], adoType, adoType});
+    }
+    std::stable_sort(result.rows.begin(), result.rows.end(), [](const auto& a, const auto& b) {
+        const auto key = [](const std::vector<Variant>& r) {
+            return std::make_tuple(ToText(r[0]), ToText(r[1]), ToText(r[2]), ToInteger(r[4]).value_or(0));
+        };
+        return key(a) < key(b);
+    });
+    return result;
+}
+
+}  // namespace
+
+std::uint32_t StatusForSqlState(std::string_view state, long nativeError, bool connecting) {
+    if (state == "HY001") return status::OutOfMemory;
+    if (isClass(state, "28")) return status::AuthenticationFailed;
+    if (connecting) return status::CannotConnect;
+    if (state == "42S02" || state == "S0002") return status::NoTable;
+    if (isClass(state, "23")) return status::IntegrityViolation;
+    if (state == "HYT00" || state == "HYT01" || state == "40001" || state == "HY008")
+        return status::AbortLimitReached;
+    if (isClass(state, "08") || state == "IM002" || state == "IM003" || state == "IM004" || state == "IM006")
+        return status::CannotConnect;
+    if (state == "HY000") {
+        // MySQL and MariaDB report a lost server (2006 "gone away", 2013
+        // "lost connection") and a lock wait that ran out (1205) this way.
+        if (nativeError == 2006 || nativeError == 2013) return status::CannotConnect;
+        if (nativeError == 1205) return status::AbortLimitReached;
+        return status::Unspecified;
+    }
+    for (std::string_view cls : {"42", "22", "07", "21", "24", "25", "3D", "3F", "44", "0A"})
+        if (isClass(state, cls)) return status::ErrorsInCommand;
+    if (state == "37000" || state == "S0001" || state == "S0021" || state == "S0022")
+        return status::ErrorsInCommand;
+    return status::Unspecified;
+}
+
+long AdoTypeForSqlType(int sqlType) {
+    switch (sqlType) {
+        case SQL_CHAR:
+            return 129;
+        case SQL_VARCHAR:
+            return 200;
+        case SQL_LONGVARCHAR:
+            return 201;
+        case SQL_WCHAR:
+            return 130;
+        case SQL_WVARCHAR:
+            return 202;
+        case SQL_WLONGVARCHAR:
+            return 203;
+        case SQL_INTEGER:
+            return 3;
+        case SQL_SMALLINT:
+            return 2;
+        case SQL_TINYINT:
+            return 16;
+        case SQL_BIGINT:
+            return 20;
+        case SQL_REAL:
+            return 4;
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+            return 5;
+        case SQL_DECIMAL:
+            return 14;
+        case SQL_NUMERIC:
+            return 131;
+        case SQL_BIT:
+            return 11;
+        case SQL_TYPE_DATE:
+        case SQL_DATE:
+            return 133;
+        case SQL_TYPE_TIME:
+        case SQL_TIME:
+            return 134;
+        case SQL_TYPE_TIMESTAMP:
+        case SQL_TIMESTAMP:
+            return 135;
+        case SQL_BINARY:
+            return 128;
+        case SQL_VARBINARY:
+            return 204;
+        case SQL_LONGVARBINARY:
+            return 205;
+        default:
+            return 12;
+    }
+}
+
+std::vector<std::string> RegisteredOdbcDrivers() {
+    std::vector<std::string> drivers;
+    SQLHENV environment = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment))) return drivers;
+    SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
+                  reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(SQL_OV_ODBC3)), 0);
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    for (;;) {
+        SQLWCHAR name[512] = {};
+        SQLWCHAR attributes[2048] = {};
+        SQLSMALLINT nameLength = 0, attributesLength = 0;
+        const SQLRETURN rc =
+            SQLDriversW(environment, direction, name, 512, &nameLength, attributes, 2048, &attributesLength);
+        if (!SQL_SUCCEEDED(rc)) break;
+        drivers.push_back(fromWide(name, std::min<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0), 511)));
+        direction = SQL_FETCH_NEXT;
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, environment);
+    return drivers;
+}
+
+std::unique_ptr<Session> OpenOdbcSession(ProviderKind kind,
+                                         const std::vector<ConnectionProperty>& properties) {
+    return std::make_unique<OdbcSession>(kind, properties);
+}
+
 }  // namespace ado

@@ -1,0 +1,297 @@
+#include "OdbcConnectionString.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+#include "AdoError.h"
+#include "StatusCodes.h"
+
+namespace ado {
+namespace {
+
+bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool isPasswordKey(std::string_view key) {
+    return EqualsIgnoreCase(key, "Password") || EqualsIgnoreCase(key, "PWD");
+}
+
+bool isTrue(std::string_view value) {
+    return EqualsIgnoreCase(value, "true") || EqualsIgnoreCase(value, "yes") ||
+           EqualsIgnoreCase(value, "sspi") || EqualsIgnoreCase(value, "mandatory") ||
+           EqualsIgnoreCase(value, "strict") || value == "1";
+}
+
+// A value already written in ODBC's braced form, "{...}" with every inner
+// "}" doubled, can go to the driver manager as it stands.
+bool isWellFormedBraced(std::string_view value) {
+    if (value.size() < 2 || value.front() != '{' || value.back() != '}') return false;
+    std::string_view inner = value.substr(1, value.size() - 2);
+    for (std::size_t i = 0; i < inner.size(); ++i) {
+        if (inner[i] != '}') continue;
+        if (i + 1 < inner.size() && inner[i + 1] == '}')
+            ++i;
+        else
+            return false;
+    }
+    return true;
+}
+
+class OdbcStringWriter {
+public:
+    void add(std::string_view key, std::string_view value) { addRaw(key, BraceOdbcValue(value)); }
+    // Driver names are braced always, as ODBC's own examples write them:
+    // some hold characters ("(*.mdb)") that older driver managers misread.
+    void addDriver(std::string_view name) {
+        std::string braced = BraceOdbcValue(name);
+        if (braced.empty() || braced.front() != '{') braced = "{" + braced + "}";
+        addRaw("Driver", braced);
+    }
+    void addRaw(std::string_view key, std::string_view value) {
+        if (!text_.empty()) text_ += ';';
+        text_ += key;
+        text_ += '=';
+        text_ += value;
+    }
+    void addText(std::string_view pairs) {
+        if (pairs.empty()) return;
+        if (!text_.empty()) text_ += ';';
+        text_ += pairs;
+    }
+    std::string take() { return std::move(text_); }
+
+private:
+    std::string text_;
+};
+
+// The value of the last property whose key is one of keys.
+std::optional<std::string> findAny(const std::vector<ConnectionProperty>& properties,
+                                   std::initializer_list<std::string_view> keys) {
+    std::optional<std::string> found;
+    for (const auto& p : properties)
+        for (auto key : keys)
+            if (EqualsIgnoreCase(p.key, key)) found = p.value;
+    return found;
+}
+
+bool hasDriver(const std::vector<std::string>& drivers, std::string_view name) {
+    return std::any_of(drivers.begin(), drivers.end(),
+                       [&](const std::string& d) { return EqualsIgnoreCase(d, name); });
+}
+
+// Microsoft's own driver when one is registered (the newest of them),
+// otherwise FreeTDS.
+std::optional<std::string> sqlServerDriver(const std::vector<std::string>& drivers) {
+    std::optional<std::string> best;
+    int bestVersion = -1;
+    for (const auto& d : drivers) {
+        constexpr std::string_view prefix = "ODBC Driver ";
+        constexpr std::string_view suffix = " for SQL Server";
+        if (!startsWithIgnoreCase(d, prefix) || d.size() <= prefix.size() + suffix.size() ||
+            !EqualsIgnoreCase(std::string_view(d).substr(d.size() - suffix.size()), suffix))
+            continue;
+        std::string_view number =
+            std::string_view(d).substr(prefix.size(), d.size() - prefix.size() - suffix.size());
+        int version = 0;
+        auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), version);
+        if (ec != std::errc() || end != number.data() + number.size()) continue;
+        if (version > bestVersion) bestVersion = version, best = d;
+    }
+    if (best) return best;
+    for (const auto& d : drivers)
+        if (EqualsIgnoreCase(d, "FreeTDS")) return d;
+    return std::nullopt;
+}
+
+std::string sqlServerString(const std::vector<ConnectionProperty>& properties,
+                            const std::vector<std::string>& drivers) {
+    const auto driver = sqlServerDriver(drivers);
+    if (!driver)
+        throw AdoError(status::ProviderNotFound,
+                       "Provider cannot be found: no ODBC driver for SQL Server is registered");
+    const bool freeTds = EqualsIgnoreCase(*driver, "FreeTDS");
+
+    OdbcStringWriter out;
+    out.addDriver(*driver);
+    if (auto server = findAny(properties, {"Data Source", "Server", "Address", "Addr", "Network Address"})) {
+        std::string host = *server;
+        std::optional<std::string> port;
+        if (freeTds) {
+            // FreeTDS knows neither the "tcp:" prefix nor "(local)", and takes
+            // the port as a key of its own.
+            if (startsWithIgnoreCase(host, "tcp:")) host.erase(0, 4);
+            if (auto comma = host.rfind(','); comma != std::string::npos) {
+                port = host.substr(comma + 1);
+                host.erase(comma);
+            }
+            if (host == "(local)" || host == ".") host = "localhost";
+        }
+        out.add("Server", host);
+        if (port) out.add("Port", *port);
+    }
+    if (auto database = findAny(properties, {"Initial Catalog", "Database"})) out.add("Database", *database);
+    if (auto user = findAny(properties, {"User ID", "UID", "User"})) out.add("UID", *user);
+    if (auto password = findAny(properties, {"Password", "PWD"})) out.add("PWD", *password);
+    const auto integrated = findAny(properties, {"Integrated Security", "Trusted_Connection"});
+    if (integrated && isTrue(*integrated)) out.addRaw("Trusted_Connection", "yes");
+
+    // The OLE DB provider did not encrypt unless asked to; the ODBC drivers
+    // of today encrypt by default, so say what is wanted either way.
+    const auto encrypt = findAny(properties, {"Encrypt", "Use Encryption for Data"});
+    const bool encrypted = encrypt && isTrue(*encrypt);
+    if (freeTds) {
+        out.addRaw("Encryption", encrypted ? "require" : "off");
+        out.addRaw("TDS_Version", "7.4");
+        out.addRaw("ClientCharset", "UTF-8");
+    } else {
+        out.addRaw("Encrypt", encrypted ? (EqualsIgnoreCase(*encrypt, "strict") ? "strict" : "yes") : "no");
+        if (auto trust = findAny(properties, {"TrustServerCertificate", "Trust Server Certificate"}))
+            out.addRaw("TrustServerCertificate", isTrue(*trust) ? "yes" : "no");
+    }
+    return out.take();
+}
+
+std::string accessString(const std::vector<ConnectionProperty>& properties,
+                         const std::vector<std::string>& drivers) {
+    std::string driver;
+    for (std::string_view candidate :
+         {"Microsoft Access Driver (*.mdb, *.accdb)", "Microsoft Access Driver (*.mdb)"}) {
+        if (hasDriver(drivers, candidate)) {
+            driver = candidate;
+            break;
+        }
+    }
+    if (driver.empty())
+        throw AdoError(status::ProviderNotFound,
+                       "Provider cannot be found: no ODBC driver for Access files is registered");
+    OdbcStringWriter out;
+    out.addDriver(driver);
+    if (auto file = findAny(properties, {"Data Source"})) out.add("DBQ", *file);
+    if (auto user = findAny(properties, {"User ID"})) out.add("UID", *user);
+    if (auto password = findAny(properties, {"Jet OLEDB:Database Password", "Password"}))
+        out.add("PWD", *password);
+    return out.take();
+}
+
+// MSDASQL's own keys become their ODBC names; every other key goes to the
+// driver manager as written, and "Extended Properties" (an ODBC string in
+// itself) is passed on whole.
+std::string odbcString(const std::vector<ConnectionProperty>& properties) {
+    OdbcStringWriter out;
+    for (const auto& p : properties) {
+        if (EqualsIgnoreCase(p.key, "Provider")) continue;
+        if (EqualsIgnoreCase(p.key, "Extended Properties")) {
+            out.addText(p.value);
+            continue;
+        }
+        std::string_view key = p.key;
+        if (EqualsIgnoreCase(key, "Data Source"))
+            key = "DSN";
+        else if (EqualsIgnoreCase(key, "User ID"))
+            key = "UID";
+        else if (EqualsIgnoreCase(key, "Password"))
+            key = "PWD";
+        else if (EqualsIgnoreCase(key, "Initial Catalog"))
+            key = "DATABASE";
+        if (isWellFormedBraced(p.value))
+            out.addRaw(key, p.value);
+        else
+            out.add(key, p.value);
+    }
+    return out.take();
+}
+
+}  // namespace
+
+std::string BraceOdbcValue(std::string_view value) {
+    const bool needsBraces = value.find_first_of(";{}") != std::string_view::npos ||
+                             (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+    if (!needsBraces) return std::string(value);
+    std::string out = "{";
+    for (char c : value) {
+        out += c;
+        if (c == '}') out += '}';
+    }
+    out += '}';
+    return out;
+}
+
+std::string BuildOdbcConnectionString(ProviderKind kind, const std::vector<ConnectionProperty>& properties,
+                                      const std::vector<std::string>& registeredDrivers) {
+    switch (kind) {
+        case ProviderKind::SqlServer:
+            return sqlServerString(properties, registeredDrivers);
+        case ProviderKind::Access:
+            return accessString(properties, registeredDrivers);
+        case ProviderKind::Odbc:
+            return odbcString(properties);
+        case ProviderKind::Sqlite:
+        case ProviderKind::Unknown:
+            break;
+    }
+    throw AdoError(status::ProviderNotFound, "Provider cannot be found through ODBC");
+}
+
+std::string BuildOdbcConnectionString(ProviderKind kind, const std::vector<ConnectionProperty>& properties) {
+    // Only the two kinds that choose a driver need to ask for the list.
+    return BuildOdbcConnectionString(
+        kind, properties, kind == ProviderKind::Odbc ? std::vector<std::string>{} : RegisteredOdbcDrivers());
+}
+
+std::optional<long> RequestedLoginTimeout(const std::vector<ConnectionProperty>& properties) {
+    const auto value = findAny(properties, {"Connect Timeout", "Connection Timeout"});
+    if (!value) return std::nullopt;
+    long seconds = 0;
+    auto [end, ec] = std::from_chars(value->data(), value->data() + value->size(), seconds);
+    if (ec != std::errc() || end != value->data() + value->size() || seconds < 0) return std::nullopt;
+    return seconds;
+}
+
+std::string RedactOdbcPasswords(std::string_view text) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t eq = text.find('=', i);
+        if (eq == std::string_view::npos) {
+            out += text.substr(i);
+            break;
+        }
+        const std::string_view rawKey = text.substr(i, eq - i);
+        std::string_view key = rawKey;
+        while (!key.empty() && (key.front() == ' ' || key.front() == ';')) key.remove_prefix(1);
+        while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+        // The value: braced (up to the "}" that is not doubled) or up to ";".
+        std::size_t j = eq + 1;
+        while (j < text.size() && text[j] == ' ') ++j;
+        std::size_t end;
+        if (j < text.size() && text[j] == '{') {
+            end = j + 1;
+            while (end < text.size()) {
+                if (text[end] == '}') {
+                    if (end + 1 < text.size() && text[end + 1] == '}') {
+                        end += 2;
+                        continue;
+                    }
+                    ++end;
+                    break;
+                }
+                ++end;
+            }
+            const std::size_t semi = text.find(';', end);
+            end = semi == std::string_view::npos ? text.size() : semi;
+        } else {
+            const std::size_t semi = text.find(';', j);
+            end = semi == std::string_view::npos ? text.size() : semi;
+        }
+        out += rawKey;
+        out += '=';
+        out += isPasswordKey(key) ? std::string_view("***") : text.substr(eq + 1, end - eq - 1);
+        if (end < text.size()) out += ';';
+        i = end + 1;
+    }
+    return out;
+}
+
+}  // namespace ado

@@ -1,0 +1,176 @@
+// Translating ADO connection strings for the ODBC driver manager, and what an
+// ODBC failure becomes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ado/AdoError.h"
+#include "ado/ConnectionString.h"
+#include "ado/OdbcConnectionString.h"
+#include "ado/OdbcProvider.h"
+
+namespace {
+
+using ado::ProviderKind;
+
+const std::vector<std::string> kFreeTdsOnly = {"FreeTDS", "MariaDB Unicode"};
+const std::vector<std::string> kMicrosoft = {"FreeTDS", "ODBC Driver 17 for SQL Server",
+                                             "ODBC Driver 18 for SQL Server"};
+const std::vector<std::string> kAccess = {"Microsoft Access Driver (*.mdb, *.accdb)"};
+const std::vector<std::string> kOldAccess = {"Microsoft Access Driver (*.mdb)"};
+
+std::string build(ProviderKind kind, const char* ado, const std::vector<std::string>& drivers) {
+    return ado::BuildOdbcConnectionString(kind, ado::ParseConnectionString(ado), drivers);
+}
+
+TEST(BraceOdbcValue, BracesOnlyWhatCouldEndThePair) {
+    struct Case {
+        const char* value;
+        const char* expected;
+    } cases[] = {
+        {"plain", "plain"},   {"", ""},
+        {"a=b", "a=b"},       {"a;b", "{a;b}"},
+        {"a}b", "{a}}b}"},    {"{x}", "{{x}}}"},
+        {" lead", "{ lead}"}, {"x;Driver={evil}", "{x;Driver={evil}}}"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ado::BraceOdbcValue(c.value), c.expected) << c.value;
+}
+
+TEST(BuildOdbcConnectionString, SqlServer) {
+    struct Case {
+        const char* ado;
+        const std::vector<std::string>* drivers;
+        const char* expected;
+    } cases[] = {
+        {"Provider=SQLOLEDB.1;Persist Security Info=False;User ID=sa;Password=x;Initial Catalog=Quelvomir;"
+         "Data Source=SRV\\SQL;Packet Size=4096;Workstation ID=PC;Auto Translate=True;Use Procedure for "
+         "Prepare=1",
+         &kMicrosoft,
+         "Driver={ODBC Driver 18 for SQL Server};Server=SRV\\SQL;Database=Quelvomir;UID=sa;PWD=x;Encrypt=no"},
+        {"Provider=SQLNCLI11;Server=srv;Database=db;Integrated Security=SSPI", &kMicrosoft,
+         "Driver={ODBC Driver 18 for SQL Server};Server=srv;Database=db;Trusted_Connection=yes;Encrypt=no"},
+        {"Provider=MSOLEDBSQL;Address=srv;Encrypt=yes;TrustServerCertificate=true", &kMicrosoft,
+         "Driver={ODBC Driver 18 for SQL Server};Server=srv;Encrypt=yes;TrustServerCertificate=yes"},
+        {"Provider=SQLOLEDB;Data Source=srv;Integrated Security=false", &kMicrosoft,
+         "Driver={ODBC Driver 18 for SQL Server};Server=srv;Encrypt=no"},
+        {"Provider=SQLOLEDB;Data Source=srv,1433;User ID=sa;Password=x;Initial Catalog=db", &kFreeTdsOnly,
+         "Driver={FreeTDS};Server=srv;Port=1433;Database=db;UID=sa;PWD=x;Encryption=off;TDS_Version=7.4;"
+         "ClientCharset=UTF-8"},
+        {"Provider=SQLOLEDB;Data Source=(local);Encrypt=True", &kFreeTdsOnly,
+         "Driver={FreeTDS};Server=localhost;Encryption=require;TDS_Version=7.4;ClientCharset=UTF-8"},
+        // Hostile values: each stays inside its own pair.
+        {"Provider=SQLOLEDB;Data Source=srv;Password=\"a;Trusted_Connection=yes\";User ID=\"u}x\"",
+         &kMicrosoft,
+         "Driver={ODBC Driver 18 for SQL "
+         "Server};Server=srv;UID={u}}x};PWD={a;Trusted_Connection=yes};Encrypt=no"},
+        {"Provider=SQLOLEDB;Initial Catalog=\"db};Driver={evil\"", &kFreeTdsOnly,
+         "Driver={FreeTDS};Database={db}};Driver={evil};Encryption=off;TDS_Version=7.4;ClientCharset=UTF-8"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(build(ProviderKind::SqlServer, c.ado, *c.drivers), c.expected) << c.ado;
+
+    const std::vector<std::string> only17 = {"ODBC Driver 17 for SQL Server", "FreeTDS"};
+    EXPECT_EQ(build(ProviderKind::SqlServer, "Data Source=s", only17),
+              "Driver={ODBC Driver 17 for SQL Server};Server=s;Encrypt=no");
+}
+
+TEST(BuildOdbcConnectionString, Access) {
+    EXPECT_EQ(build(ProviderKind::Access,
+                    "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\Quelvomir\\Dados.mdb;"
+                    "Jet OLEDB:Database Password=\"p;w\";Persist Security Info=False",
+                    kAccess),
+              "Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ=C:\\Quelvomir\\Dados.mdb;PWD={p;w}");
+    EXPECT_EQ(
+        build(ProviderKind::Access, "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=a.accdb", kOldAccess),
+        "Driver={Microsoft Access Driver (*.mdb)};DBQ=a.accdb");
+}
+
+TEST(BuildOdbcConnectionString, AProviderWithoutADriverIsNotFound) {
+    struct Case {
+        ProviderKind kind;
+        const char* ado;
+    } cases[] = {
+        {ProviderKind::Access, "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb"},
+        {ProviderKind::SqlServer, "Provider=SQLOLEDB;Data Source=srv"},
+        {ProviderKind::Unknown, "Provider=Foo"},
+    };
+    for (const auto& c : cases) {
+        try {
+            build(c.kind, c.ado, {"MariaDB Unicode"});
+            ADD_FAILURE() << "no failure for " << c.ado;
+        } catch (const ado::AdoError& e) {
+            EXPECT_EQ(e.status(), 0x800A0E7Au) << c.ado;  // 3706
+        }
+    }
+}
+
+TEST(BuildOdbcConnectionString, OdbcPassesKeysOnAndMapsMsdasqlOwn) {
+    struct Case {
+        const char* ado;
+        const char* expected;
+    } cases[] = {
+        {"Provider=MSDASQL;Driver={MariaDB "
+         "Unicode};Server=h;Port=3306;Database=d;User=root;Password=\"p;w}\"",
+         "Driver={MariaDB Unicode};Server=h;Port=3306;Database=d;User=root;PWD={p;w}}}"},
+        {"DSN=Quelvomir;UID=u;PWD=p", "DSN=Quelvomir;UID=u;PWD=p"},
+        {"Provider=MSDASQL.1;Data Source=Quelvomir;User ID=u;Password=p;Initial Catalog=c",
+         "DSN=Quelvomir;UID=u;PWD=p;DATABASE=c"},
+        {"Provider=MSDASQL;Extended Properties=\"DSN=x;PWD={a;b}\"", "DSN=x;PWD={a;b}"},
+        {"Driver={Bad}Brace};Server=h", "Driver={{Bad}}Brace}}};Server=h"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(build(ProviderKind::Odbc, c.ado, {}), c.expected) << c.ado;
+}
+
+TEST(RedactOdbcPasswords, HidesBracedAndPlainPasswords) {
+    struct Case {
+        const char* odbc;
+        const char* expected;
+    } cases[] = {
+        {"Driver=X;PWD=plain;UID=u", "Driver=X;PWD=***;UID=u"},
+        {"Driver=X;PWD={a;b}}c};UID=u", "Driver=X;PWD=***;UID=u"},
+        {"Password={x;y}", "Password=***"},
+        {"pwd=z", "pwd=***"},
+        {"Driver={MariaDB Unicode};Server=h", "Driver={MariaDB Unicode};Server=h"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ado::RedactOdbcPasswords(c.odbc), c.expected) << c.odbc;
+}
+
+TEST(RequestedLoginTimeout, ReadsEitherKey) {
+    EXPECT_EQ(ado::RequestedLoginTimeout(ado::ParseConnectionString("Connect Timeout=5")), 5);
+    EXPECT_EQ(ado::RequestedLoginTimeout(ado::ParseConnectionString("Connection Timeout=0")), 0);
+    EXPECT_EQ(ado::RequestedLoginTimeout(ado::ParseConnectionString("Connect Timeout=abc")), std::nullopt);
+    EXPECT_EQ(ado::RequestedLoginTimeout(ado::ParseConnectionString("Data Source=x")), std::nullopt);
+}
+
+TEST(StatusForSqlState, MapsEachKindOfFailure) {
+    struct Case {
+        const char* state;
+        long native;
+        bool connecting;
+        std::uint32_t status;
+    } cases[] = {
+        {"42S02", 1146, false, 0x80040E37u},  {"S0002", 0, false, 0x80040E37u},
+        {"23000", 1062, false, 0x80040E2Fu},  {"23505", 0, false, 0x80040E2Fu},
+        {"42000", 1064, false, 0x80040E14u},  {"42S22", 1054, false, 0x80040E14u},
+        {"37000", 0, false, 0x80040E14u},     {"21S01", 0, false, 0x80040E14u},
+        {"22001", 0, false, 0x80040E14u},     {"07002", 0, false, 0x80040E14u},
+        {"25000", 0, false, 0x80040E14u},     {"28000", 1045, true, 0x80040E4Du},
+        {"28000", 18456, false, 0x80040E4Du}, {"08001", 2002, true, 0x80040E96u},
+        {"08S01", 2013, false, 0x80040E96u},  {"IM002", 0, true, 0x80040E96u},
+        {"IM002", 0, false, 0x80040E96u},     {"42000", 1049, true, 0x80040E96u},
+        {"HYT00", 0, true, 0x80040E96u},      {"HYT00", 0, false, 0x80040E31u},
+        {"HYT01", 0, false, 0x80040E31u},     {"40001", 1213, false, 0x80040E31u},
+        {"HY008", 0, false, 0x80040E31u},     {"HY000", 2006, false, 0x80040E96u},
+        {"HY000", 2013, false, 0x80040E96u},  {"HY000", 1205, false, 0x80040E31u},
+        {"HY000", 1, false, 0x80004005u},     {"HY001", 0, true, 0x8007000Eu},
+        {"HY001", 0, false, 0x8007000Eu},     {"HY010", 0, false, 0x80004005u},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ado::StatusForSqlState(c.state, c.native, c.connecting), c.status)
+            << c.state << " " << c.native << " " << c.connecting;
+}
+
+}  // namespace
