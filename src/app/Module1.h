@@ -17,7 +17,12 @@ extern std::string gDirSvr;      // DIR_SVR, ending with a backslash when presen
 std::string RetornarDiretórioWindows();
 
 // Reads the configuration file into the settings; true when read to its end.
-// A file that cannot be opened or read throws platform::RuntimeError.
+// Lines end in CR LF, LF or CR; a UTF-8 byte-order mark is skipped; the file
+// is taken as UTF-8 when all of it is valid UTF-8, otherwise as Windows-1252,
+// and the settings hold UTF-8. A file that cannot be opened or read throws
+// platform::RuntimeError (53, 70, 75, 76, 57, ...); so does a setting line
+// longer than 1 MiB (7), the bound that keeps a hostile file from using
+// unbounded memory.
 bool LerConfiguração(const std::string& Arquivo);
 
 // The value that Linha sets for Chave, or empty text.

@@ -1,0 +1,84 @@
+#include "CurrentDrive.h"
+
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <limits>
+#include <map>
+
+namespace platform {
+
+namespace {
+
+struct DriveTable {
+    char current = 'C';
+    std::map<char, std::string> assigned;  // letters other than C
+};
+
+DriveTable& drives() {
+    static DriveTable table;
+    return table;
+}
+
+char driveLetter(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+bool isLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+std::string rootOf(char letter) {
+    if (letter == 'C') return "/";
+    auto it = drives().assigned.find(letter);
+    return it != drives().assigned.end() ? it->second : std::string();
+}
+
+}  // namespace
+
+std::string CurrentDirectory() {
+    const char letter = drives().current;
+    std::string directory = std::string(1, letter) + ":";
+    if (letter != 'C') return directory + "/";
+    std::string buffer(4096, '\0');
+    if (getcwd(buffer.data(), buffer.size()) == nullptr) return directory + "/";
+    return directory + buffer.c_str();
+}
+
+bool ChangeDrive(const std::string& drive) {
+    if (drive.empty()) return true;
+    if (!isLetter(drive[0])) return false;
+    const char letter = driveLetter(drive[0]);
+    if (rootOf(letter).empty()) return false;
+    drives().current = letter;
+    return true;
+}
+
+bool SubstDrive(char letter, const std::string& directory) {
+    if (!isLetter(letter)) return false;
+    letter = driveLetter(letter);
+    if (letter == 'C') return false;
+    if (directory.empty()) {
+        drives().assigned.erase(letter);
+        if (drives().current == letter) drives().current = 'C';
+    } else {
+        drives().assigned[letter] = directory;
+    }
+    return true;
+}
+
+std::int64_t DiskSpaceFree() {
+    const std::string root = rootOf(drives().current);
+    struct statvfs info;
+    if (root.empty() || statvfs(root.c_str(), &info) != 0) return -1;
+    // Blocks available to an unprivileged process, as a quota-aware query
+    // reports them; never -1 and never past the 64-bit range.
+    const auto blocks = static_cast<unsigned long long>(info.f_bavail);
+    const auto blockSize = static_cast<unsigned long long>(info.f_frsize ? info.f_frsize : info.f_bsize);
+    constexpr auto maximum = static_cast<unsigned long long>(std::numeric_limits<std::int64_t>::max());
+    if (blockSize != 0 && blocks > maximum / blockSize) return std::numeric_limits<std::int64_t>::max();
+    return static_cast<std::int64_t>(blocks * blockSize);
+}
+
+}  // namespace platform

@@ -1,0 +1,255 @@
+// clsIO on a temporary directory: the existence test, the error-state
+// convention, and the file operations with the run-time numbers they record.
+
+#include <gtest/gtest.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "CurrentDrive.h"
+#include "TempDir.h"
+#include "clsIO.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::TempDir;
+
+std::string contentOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+TEST(ZuDir, AnswersWhetherThePathNamesAnEntry) {
+    TempDir dir;
+    dir.write("a.txt", "a");
+    dir.write("b.TXT", "b");
+    dir.write(".oculto", "");
+    dir.write("README", "");
+    fs::create_directories(dir.path() / "sub");
+    dir.write("sub/inner.ini", "");
+    fs::create_directory(dir.path() / "vazio");
+    fs::create_symlink(dir.path() / "nao-existe", dir.path() / "quebrado");
+    const std::string d = dir.path().string();
+
+    const struct {
+        std::string path;
+        bool expected;
+    } cases[] = {
+        {"", false},
+        {"\\", false},
+        {"/", true},
+        {d + "/a.txt", true},
+        {d + "/A.TXT", false},
+        {d + "/sub", true},
+        {d + "/sub/", true},
+        {d + "/sub\\", true},
+        {d + "/quebrado", true},  // a link is an entry even when it leads nowhere
+        {d + "/ausente", false},
+        {d + "/ausente/", false},
+        {d + "/nada/a.txt", false},
+        {d + "/a.txt/x", false},
+        {d + "/*.txt", true},
+        {d + "/*.TXT", true},
+        {d + "/*.doc", false},
+        {d + "/?.txt", true},
+        {d + "/??.txt", false},
+        {d + "/READ*.*", true},
+        {d + "/.ocu*", true},
+        {d + "/su?", true},  // directories match too
+        {d + "/sub/*.ini", true},
+        {d + "/vazio/*", false},  // "." and ".." are not entries of their own
+        {d + "/nada/*", false},
+        {d + "/s*/inner.ini", false},  // wildcards only in the last component
+    };
+    clsIO io;
+    for (const auto& c : cases) EXPECT_EQ(io.ZuDir(c.path), c.expected) << "[" << c.path << "]";
+    EXPECT_EQ(io.ErrorNumber(), 0);
+    EXPECT_EQ(io.ErrorString(), "");
+}
+
+TEST(ClsIoErrorState, IsSetOnlyByFailuresAndSettersAndStaysAfterSuccess) {
+    TempDir dir;
+    const std::string source = dir.write("origem.txt", "conteúdo");
+    clsIO io;
+    EXPECT_EQ(io.ErrorNumber(), 0);
+    EXPECT_EQ(io.ErrorString(), "");
+
+    io.SetErrorNumber(5);
+    io.SetErrorString("texto qualquer");
+    EXPECT_FALSE(io.ZuDir(dir.file("ausente")));
+    EXPECT_EQ(io.ZuEspaçoLivre("Z"), -1);
+    EXPECT_EQ(io.ErrorNumber(), 5);
+    EXPECT_EQ(io.ErrorString(), "texto qualquer");
+
+    EXPECT_FALSE(io.ZuCopy(dir.file("ausente.txt"), dir.file("copia.txt")));
+    EXPECT_EQ(io.ErrorNumber(), 53);
+    EXPECT_EQ(io.ErrorString(), "Arquivo não encontrado");
+
+    EXPECT_TRUE(io.ZuCopy(source, dir.file("copia.txt")));
+    EXPECT_TRUE(io.ZuCriarDiretório(dir.file("nova")));
+    EXPECT_TRUE(io.ZuKill(dir.file("copia.txt")));
+    EXPECT_EQ(io.ErrorNumber(), 53);
+    EXPECT_EQ(io.ErrorString(), "Arquivo não encontrado");
+}
+
+struct Failure {
+    const char* name;
+    std::function<bool(clsIO&, const TempDir&)> call;
+    std::int32_t number;
+    const char* text;
+};
+
+TEST(ClsIoFailures, RecordTheRunTimeNumberAndItsText) {
+    const Failure failures[] = {
+        {"copy: missing source",
+         [](clsIO& io, const TempDir& d) { return io.ZuCopy(d.file("ausente.txt"), d.file("x.txt")); }, 53,
+         "Arquivo não encontrado"},
+        {"copy: source in a missing directory",
+         [](clsIO& io, const TempDir& d) { return io.ZuCopy(d.file("nada/a.txt"), d.file("x.txt")); }, 76,
+         "Caminho não encontrado"},
+        {"copy: missing target directory",
+         [](clsIO& io, const TempDir& d) { return io.ZuCopy(d.file("a.txt"), d.file("nada/x.txt")); }, 76,
+         "Caminho não encontrado"},
+        {"copy: target is a directory",
+         [](clsIO& io, const TempDir& d) { return io.ZuCopy(d.file("a.txt"), d.file("sub")); }, 75,
+         "Erro de acesso ao caminho/arquivo"},
+        {"copy: source is a directory",
+         [](clsIO& io, const TempDir& d) { return io.ZuCopy(d.file("sub"), d.file("x.txt")); }, 75,
+         "Erro de acesso ao caminho/arquivo"},
+        {"copy: onto itself",
+         [](clsIO& io, const TempDir& d) { return io.ZuCopy(d.file("a.txt"), d.file("a.txt")); }, 70,
+         "Permissão negada"},
+        {"kill: nothing matches", [](clsIO& io, const TempDir& d) { return io.ZuKill(d.file("*.doc")); }, 53,
+         "Arquivo não encontrado"},
+        {"kill: a missing file", [](clsIO& io, const TempDir& d) { return io.ZuKill(d.file("ausente.txt")); },
+         53, "Arquivo não encontrado"},
+        {"kill: only a directory matches",
+         [](clsIO& io, const TempDir& d) { return io.ZuKill(d.file("su*")); }, 53, "Arquivo não encontrado"},
+        {"kill: a directory by name", [](clsIO& io, const TempDir& d) { return io.ZuKill(d.file("sub")); },
+         53, "Arquivo não encontrado"},
+        {"kill: missing directory",
+         [](clsIO& io, const TempDir& d) { return io.ZuKill(d.file("nada/*.txt")); }, 76,
+         "Caminho não encontrado"},
+        {"mkdir: existing directory",
+         [](clsIO& io, const TempDir& d) { return io.ZuCriarDiretório(d.file("sub")); }, 75,
+         "Erro de acesso ao caminho/arquivo"},
+        {"mkdir: a file of that name",
+         [](clsIO& io, const TempDir& d) { return io.ZuCriarDiretório(d.file("a.txt")); }, 75,
+         "Erro de acesso ao caminho/arquivo"},
+        {"mkdir: missing parent",
+         [](clsIO& io, const TempDir& d) { return io.ZuCriarDiretório(d.file("nada/nova")); }, 76,
+         "Caminho não encontrado"},
+    };
+    for (const Failure& f : failures) {
+        TempDir dir;
+        dir.write("a.txt", "original");
+        fs::create_directory(dir.path() / "sub");
+        clsIO io;
+        EXPECT_FALSE(f.call(io, dir)) << f.name;
+        EXPECT_EQ(io.ErrorNumber(), f.number) << f.name;
+        EXPECT_EQ(io.ErrorString(), f.text) << f.name;
+        // A failure changes nothing on disk.
+        EXPECT_EQ(contentOf(dir.file("a.txt")), "original") << f.name;
+        EXPECT_TRUE(fs::is_directory(dir.path() / "sub")) << f.name;
+        EXPECT_FALSE(fs::exists(dir.path() / "x.txt")) << f.name;
+        EXPECT_FALSE(fs::exists(dir.path() / "nada")) << f.name;
+    }
+}
+
+TEST(ZuCopy, CopiesAndOverwritesAnExistingTarget) {
+    TempDir dir;
+    const std::string source = dir.write("origem.bin", std::string("dados\0\xFF binários", 17));
+    const std::string target = dir.write("destino.bin", "um conteúdo antigo e mais longo que o novo");
+    clsIO io;
+    EXPECT_TRUE(io.ZuCopy(source, target));
+    EXPECT_EQ(contentOf(target), contentOf(source));
+    EXPECT_TRUE(io.ZuCopy(source, dir.file("nova.bin")));
+    EXPECT_EQ(contentOf(dir.file("nova.bin")), contentOf(source));
+    EXPECT_EQ(contentOf(source), std::string("dados\0\xFF binários", 17));
+}
+
+TEST(ZuKill, DeletesEveryMatchingFileAndNoDirectory) {
+    TempDir dir;
+    dir.write("laudo1.tmp", "");
+    dir.write("laudo2.tmp", "");
+    dir.write("laudo.txt", "");
+    fs::create_directory(dir.path() / "pasta.tmp");
+    clsIO io;
+    EXPECT_TRUE(io.ZuKill(dir.file("*.tmp")));
+    EXPECT_FALSE(fs::exists(dir.path() / "laudo1.tmp"));
+    EXPECT_FALSE(fs::exists(dir.path() / "laudo2.tmp"));
+    EXPECT_TRUE(fs::exists(dir.path() / "laudo.txt"));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "pasta.tmp"));
+    EXPECT_TRUE(io.ZuKill(dir.file("laudo.txt")));
+    EXPECT_FALSE(fs::exists(dir.path() / "laudo.txt"));
+    EXPECT_EQ(io.ErrorNumber(), 0);
+}
+
+TEST(ZuCriarDiretório, CreatesOneLevel) {
+    TempDir dir;
+    clsIO io;
+    EXPECT_TRUE(io.ZuCriarDiretório(dir.file("nova")));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "nova"));
+    EXPECT_TRUE(io.ZuCriarDiretório(dir.file("nova/funda")));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "nova" / "funda"));
+}
+
+std::int64_t freeBytesOf(const std::string& path) {
+    struct statvfs info;
+    if (statvfs(path.c_str(), &info) != 0) return -2;
+    return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
+}
+
+// Other processes write to the same disks while the test runs.
+constexpr std::int64_t kTolerance = 256ll << 20;
+
+TEST(ZuEspaçoLivre, NormalisesTheDriveAndRestoresTheCurrentOne) {
+    const struct {
+        const char* drive;
+        bool driveC;
+    } cases[] = {
+        {"c", true}, {"c:", true}, {"C:", true},  {"C:/some/path", true}, {"c:\\Dados", true}, {"Cz", true},
+        {"", false}, {"Z", false}, {"z:", false}, {":", false},           {"1", false},        {":C", false},
+    };
+    const std::string before = platform::CurrentDirectory();
+    clsIO io;
+    io.SetErrorNumber(5);
+    io.SetErrorString("texto");
+    for (const auto& c : cases) {
+        const std::int64_t free = io.ZuEspaçoLivre(c.drive);
+        if (c.driveC) {
+            EXPECT_NEAR(static_cast<double>(free), static_cast<double>(freeBytesOf("/")), kTolerance)
+                << c.drive;
+        } else {
+            EXPECT_EQ(free, -1) << c.drive;
+        }
+        EXPECT_EQ(platform::CurrentDirectory(), before) << c.drive;
+    }
+    EXPECT_EQ(io.ErrorNumber(), 5);
+    EXPECT_EQ(io.ErrorString(), "texto");
+}
+
+TEST(ZuEspaçoLivre, ComesBackToAnotherCurrentDrive) {
+    TempDir dir;
+    ASSERT_TRUE(platform::SubstDrive('d', dir.path().string()));
+    ASSERT_TRUE(platform::ChangeDrive("D:"));
+    clsIO io;
+    EXPECT_NEAR(static_cast<double>(io.ZuEspaçoLivre("C")), static_cast<double>(freeBytesOf("/")),
+                kTolerance);
+    EXPECT_EQ(platform::CurrentDirectory(), "D:/");
+    EXPECT_EQ(io.ZuEspaçoLivre("Q"), -1);
+    EXPECT_EQ(platform::CurrentDirectory(), "D:/");
+    ASSERT_TRUE(platform::ChangeDrive("C"));
+    EXPECT_NEAR(static_cast<double>(io.ZuEspaçoLivre("d")),
+                static_cast<double>(freeBytesOf(dir.path().string())), kTolerance);
+    EXPECT_EQ(platform::CurrentDirectory().substr(0, 2), "C:");
+    platform::SubstDrive('D', "");
+}
+
+}  // namespace
