@@ -1,0 +1,49 @@
+#include "RuntimeErrorReport.h"
+
+#include <iostream>
+
+#include "RuntimeError.h"
+
+namespace platform {
+
+const char* const kRuntimeErrorTitle = "Quelvomir 4.0 - Remover exame";
+
+namespace {
+
+// The exception's own description, which the report to the operator leaves
+// out (it may be in English, or name a file or a statement).
+std::string detailOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown exception";
+    }
+}
+
+}  // namespace
+
+void ReportRuntimeError(Toolkit& ui, const std::exception_ptr& error) {
+    const ErrorReport report = DescribeUncaught(error);
+    std::cerr << "remover-exame: run-time error " << report.number << ": " << detailOf(error) << std::endl;
+    // The box itself must not let a second failure escape the boundary.
+    try {
+        ui.MsgBox(RuntimeErrorPrompt(report), vbOKOnly, kRuntimeErrorTitle);
+    } catch (...) {
+        std::cerr << "remover-exame: the run-time error report could not be shown" << std::endl;
+    }
+    ui.End(kRuntimeErrorExitCode);
+}
+
+bool RunGuarded(Toolkit& ui, const std::function<void()>& action) {
+    try {
+        action();
+        return true;
+    } catch (...) {
+        ReportRuntimeError(ui, std::current_exception());
+        return false;
+    }
+}
+
+}  // namespace platform
