@@ -1,11 +1,75 @@
 #include "CascadeDelete.h"
 
-namespace removal {
+#include "ErrorPrompt.h"
+#include "ExamTables.h"
+#include "clsADO.h"
 
-bool Deleta_Exame_em_Cascata(ado::Connection&, const std::string&, const std::string&, platform::Toolkit&) {
-    return false;
+namespace removal {
+namespace {
+
+const std::string kTitle = "Atenção!";
+
+void showFailure(platform::Toolkit& ui, const std::string& sentence, std::int32_t number, const std::string& text) {
+    ui.MsgBox(sentence + "', ocorreu o seguinte erro:" + "\n\n" + NumberAndText(number, text), platform::vbOKOnly,
+              kTitle);
 }
 
-void Deleta_Exame_em_Cascata_old(ado::Connection&, const std::string&, const std::string&, platform::Toolkit&) {}
+}  // namespace
+
+bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame, const std::string& Terminação,
+                             platform::Toolkit& ui) {
+    clsADO ado;
+    const std::string root = "Exame" + Terminação;
+
+    // Without a transaction the statements would each commit on their own and
+    // a failure half-way would leave the examination partly removed, so the
+    // cascade does not start at all.
+    if (!ado.TransaçãoIniciar(fCN)) {
+        const std::int32_t number = ado.ErrorNumber();
+        const std::string text = ado.ErrorString();
+        showFailure(ui, "Ao iniciar a transação para remover de '" + root, number, text);
+        return false;
+    }
+
+    std::int32_t recordsAfetados = 0;
+    for (const CascadeStatement& statement : kCascadeStatements) {
+        const std::string sql = CascadeStatementText(statement, Num_Exame, Terminação);
+        if (!ado.ExecutarSQL(fCN, sql, recordsAfetados)) {
+            // Read the error before the rollback, which may overwrite it.
+            const std::int32_t number = ado.ErrorNumber();
+            const std::string text = ado.ErrorString();
+            showFailure(ui, std::string(statement.label) + Terminação, number, text);
+            ado.TransaçãoCancelar(fCN);
+            return false;
+        }
+    }
+
+    // A commit that fails has removed nothing; saying so keeps the command
+    // from reporting success (and from going on to the twins).
+    if (!ado.TransaçãoFinalizar(fCN)) {
+        const std::int32_t number = ado.ErrorNumber();
+        const std::string text = ado.ErrorString();
+        showFailure(ui, "Ao confirmar a remoção em '" + root, number, text);
+        if (fCN.InTransaction()) ado.TransaçãoCancelar(fCN);
+        return false;
+    }
+    return true;
+}
+
+void Deleta_Exame_em_Cascata_old(ado::Connection& fCN, const std::string& Num_Exame,
+                                 const std::string& Terminação, platform::Toolkit& ui) {
+    clsADO ado;
+    std::int32_t recordsAfetados = 0;
+    for (const CascadeStatement& statement : kLegacyStatements) {
+        const std::string sql = LegacyStatementText(statement, Num_Exame, Terminação);
+        if (!ado.ExecutarSQL(fCN, sql, recordsAfetados)) {
+            const std::int32_t number = ado.ErrorNumber();
+            const std::string text = ado.ErrorString();
+            ui.MsgBox(std::string(statement.label) + Terminação + " ocorreu o seguinte erro: " +
+                          NumberAndText(number, text),
+                      platform::vbOKOnly, kTitle);
+        }
+    }
+}
 
 }  // namespace removal

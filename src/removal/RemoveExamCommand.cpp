@@ -1,7 +1,74 @@
 #include "RemoveExamCommand.h"
 
-namespace removal {
+#include "CascadeDelete.h"
+#include "ErrorPrompt.h"
+#include "ExamTables.h"
+#include "ado/Recordset.h"
+#include "clsADO.h"
 
-void cmdAtualizar_Click(const std::string&, ado::Connection&, platform::Toolkit&) {}
+namespace removal {
+namespace {
+
+const std::string kTitle = "Atenção!";
+// The existence-check error is titled with a lower-case a, as the operators
+// have always seen it.
+const std::string kExistenceErrorTitle = "atenção!";
+
+// Looks for the examination in Exame, then in Exame_BK. Returns false after
+// telling the operator when a query fails.
+bool examinationExists(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
+                       bool& found) {
+    clsADO ado;
+    ado::Recordset recordset;
+    found = false;
+    for (std::string_view suffix : {kLiveTables, kBackupTables}) {
+        if (!ado.AbrirRecordset(connection, recordset, ExistenceQuery(numeroExame, suffix))) {
+            const std::int32_t number = ado.ErrorNumber();
+            const std::string text = ado.ErrorString();
+            ui.MsgBox("Ao verificar se o exame existe ocorreu o seguinte erro:" + NumberAndText(number, text),
+                      platform::vbOKOnly, kExistenceErrorTitle);
+            return false;
+        }
+        const auto count = ado::ToInteger(recordset.Fields(0).Value());
+        recordset.Close();
+        if (count && *count > 0) {
+            found = true;
+            break;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui) {
+    if (numeroExame.empty()) {
+        ui.MsgBox("Digite o número de exame que deseja remover.", platform::vbOKOnly, kTitle);
+        return;
+    }
+
+    bool found = false;
+    if (!examinationExists(numeroExame, connection, ui, found)) return;
+    if (!found) {
+        ui.MsgBox("Exame não localizado.", platform::vbOKOnly, kTitle);
+        return;
+    }
+
+    if (ui.MsgBox("Tem certeza que deseja remover o exame '" + numeroExame + "'", platform::vbOKCancel, kTitle) ==
+        platform::vbCancel)
+        return;
+
+    ui.SetMousePointer(platform::vbHourglass);
+    // The live tables first, committed on their own, then the twins: a removal
+    // is complete only when both sets are free of the examination.
+    for (std::string_view suffix : {kLiveTables, kBackupTables}) {
+        if (!Deleta_Exame_em_Cascata(connection, numeroExame, std::string(suffix), ui)) {
+            ui.SetMousePointer(platform::vbDefault);
+            return;
+        }
+    }
+    ui.SetMousePointer(platform::vbDefault);
+    ui.MsgBox("Exame removido com sucesso.", platform::vbOKOnly, kTitle);
+}
 
 }  // namespace removal
