@@ -183,33 +183,4 @@ TEST_F(ClsAdoTest, DatabaseKindAndSeparators) {
     }
 }
 
-TEST_F(ClsAdoTest, SchemaInspection) {
-    OpenConnection();
-    EXPECT_TRUE(ado_.TableExiste(cn_, "Paciente"));
-    EXPECT_FALSE(ado_.TableExiste(cn_, "Vista")) << "a view is not a table";
-    EXPECT_FALSE(ado_.TableExiste(cn_, "Inexistente"));
-
-    EXPECT_EQ(ado_.RetornarListaFields(cn_, "Paciente"), "[Número],[Nome],[Nascimento],[Ativo],[Peso]");
-    EXPECT_EQ(ado_.RetornarListaFields(cn_, "Paciente", 1),
-              "Paciente.[Número],Paciente.[Nome],Paciente.[Nascimento],Paciente.[Ativo],Paciente.[Peso]");
-    EXPECT_EQ(ado_.RetornarListaFields(cn_, "Paciente", 2), "1:[Número],2:[Nome],3:[Nascimento],4:[Ativo],5:[Peso]");
-    EXPECT_EQ(ado_.RetornarListaFields(cn_, "Paciente", 5), "");
-    EXPECT_EQ(ado_.RetornarListaFields(cn_, "Inexistente"), "");
-
-    // In the first table's order, and "número" differs from "Número".
-    EXPECT_EQ(ado_.RetornarListaFieldsComuns(cn_, "Paciente", "Paciente_BK"), "[Nome],[Peso]");
-    EXPECT_EQ(ado_.RetornarListaFieldsComuns(cn_, "Paciente", "Inexistente"), "");
-
-    EXPECT_EQ(ado_.RetornarSeparator1(cn_, "Paciente", "Nome"), "'");
-    EXPECT_EQ(ado_.RetornarSeparator1(cn_, "Paciente", "Nascimento"), "'");
-    EXPECT_EQ(ado_.RetornarSeparator1(cn_, "Paciente", "Número"), "");
-    EXPECT_EQ(ado_.RetornarSeparator1(cn_, "Paciente", "Inexistente"), "");
-    EXPECT_EQ(ado_.RetornarSeparator1(cn_, "Inexistente", "Nome"), "");
-    EXPECT_EQ(ado_.ErrorNumber(), 0) << "a missing table or column is not a failure";
-
-    EXPECT_TRUE(ado_.RemoverTable(cn_, "Inexistente"));
-    EXPECT_TRUE(ado_.RemoverTable(cn_, "Paciente_BK"));
-    EXPECT_FALSE(ado_.TableExiste(cn_, "Paciente_BK"));
-}
-
 }  // namespace
