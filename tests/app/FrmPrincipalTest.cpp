@@ -1,0 +1,234 @@
+// The main window and its start-up (Form_Load), through the toolkit double.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <regex>
+
+#include "DE.h"
+#include "ErrorMessages.h"
+#include "ExamDatabase.h"
+#include "FakeToolkit.h"
+#include "Module1.h"
+#include "QtApplication.h"
+#include "TempDir.h"
+#include "frmPrincipal.h"
+
+namespace {
+
+const std::string kConnectionSentence = "Ao abrir a conexão com o banco de dados ocoreu o seguinte erro.";
+
+std::string upperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+class FormLoadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_support::EnsureApplication();
+        if (const char* windir = std::getenv("WINDIR")) savedWindir_ = windir;
+        Module1::gDirWindows.clear();
+        Module1::gConnServer.clear();
+        Module1::gConnLocal.clear();
+        Module1::gDirSvr.clear();
+    }
+    void TearDown() override {
+        // DE lives for the whole test program: leave its connection closed.
+        ado::Connection& connection = DE::Instance().Conexão_Atual();
+        if (connection.State() == ado::adStateOpen) connection.Close();
+        if (savedWindir_)
+            setenv("WINDIR", savedWindir_->c_str(), 1);
+        else
+            unsetenv("WINDIR");
+    }
+
+    // Makes directory the Windows directory, with a configuration file holding
+    // ini when given.
+    void useWindowsDirectory(const std::filesystem::path& directory, std::optional<std::string> ini = {}) {
+        std::filesystem::create_directories(directory);
+        setenv("WINDIR", directory.c_str(), 1);
+        if (ini) temp.write(std::filesystem::relative(directory / "Quelvomir.INI", temp.path()), *ini);
+    }
+
+    void expectEndedBeforeShowing(frmPrincipal& w) {
+        EXPECT_TRUE(ui.Ended());
+        EXPECT_NE(ui.ExitCode(), 0);
+        EXPECT_FALSE(w.isVisible());
+        EXPECT_EQ(DE::Instance().Conexão_Atual().State(), ado::adStateClosed);
+    }
+
+    testing_support::TempDir temp;
+    testing_support::FakeToolkit ui;
+
+private:
+    std::optional<std::string> savedWindir_;
+};
+
+TEST_F(FormLoadTest, MissingConfigurationFileIsNamedInUpperCase) {
+    useWindowsDirectory(temp.path() / "configuração");
+    frmPrincipal w(&ui);
+
+    EXPECT_FALSE(w.Load());
+
+    ASSERT_EQ(ui.calls.size(), 1u);
+    EXPECT_EQ(ui.calls[0].prompt, "Não foi encontrado o arquivo '" + upperAscii(temp.path().string()) +
+                                      "/CONFIGURAÇÃO/QUELVOMIR.INI.'");
+    EXPECT_EQ(ui.calls[0].title, "Atenção!");
+    EXPECT_EQ(ui.calls[0].buttons, platform::vbOKOnly);
+    expectEndedBeforeShowing(w);
+}
+
+TEST_F(FormLoadTest, ConnectionFailureShowsNumberAndText) {
+    const std::string afterSentence = "\r\n\r\nErro nº ";
+    struct Case {
+        const char* name;
+        std::string ini;
+        std::string numberPattern;
+    } cases[] = {
+        {"no CONN_SERVER line", "[Quelvomir]\r\nCONN_LOCAL=Provider=SQLite;Data Source=x.db\r\n", "-?[0-9]+"},
+        {"only empty CONN_SERVER lines", "[Quelvomir]\r\nCONN_SERVER=\r\nCONN_SERVER=   \r\n", "-?[0-9]+"},
+        {"database file unreachable",
+         "CONN_SERVER=Provider=SQLite;Data Source=" + temp.file("sem-pasta/exames.db") + "\r\n",
+         "-2147[0-9]{6}"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing_support::FakeToolkit caseUi;
+        useWindowsDirectory(temp.path() / c.name, c.ini);
+        frmPrincipal w(&caseUi);
+
+        EXPECT_FALSE(w.Load());
+
+        ASSERT_EQ(caseUi.calls.size(), 1u);
+        const std::string& prompt = caseUi.calls[0].prompt;
+        ASSERT_EQ(prompt.substr(0, kConnectionSentence.size() + afterSentence.size()),
+                  kConnectionSentence + afterSentence);
+        const std::string rest = prompt.substr(kConnectionSentence.size() + afterSentence.size());
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(rest, m, std::regex("(" + c.numberPattern + ") - (.+)"))) << rest;
+        EXPECT_EQ(m[2].str(), platform::StandardErrorText(std::stoi(m[1].str())));
+        EXPECT_EQ(caseUi.calls[0].title, "Atenção!");
+        EXPECT_EQ(caseUi.calls[0].buttons, platform::vbOKOnly);
+        EXPECT_TRUE(caseUi.Ended());
+        EXPECT_NE(caseUi.ExitCode(), 0);
+        EXPECT_FALSE(w.isVisible());
+    }
+}
+
+TEST_F(FormLoadTest, UnknownProviderMessageByteForByte) {
+    useWindowsDirectory(temp.path(), "CONN_SERVER=Provider=Quelvomir.Banco.1;Data Source=x\r\n");
+    frmPrincipal w(&ui);
+    EXPECT_FALSE(w.Load());
+    ASSERT_EQ(ui.calls.size(), 1u);
+    EXPECT_EQ(ui.calls[0].prompt,
+              "Ao abrir a conexão com o banco de dados ocoreu o seguinte erro.\r\n\r\nErro nº 3706 - Não é "
+              "possível "
+              "encontrar o provedor. Ele pode não estar instalado corretamente");
+    expectEndedBeforeShowing(w);
+}
+
+TEST_F(FormLoadTest, UnreadableConfigurationFileEndsWithTheRunTimeErrorReport) {
+    // A directory where the file should be: it exists, but cannot be read as a
+    // file (whoever runs the test, root included).
+    useWindowsDirectory(temp.path());
+    std::filesystem::create_directory(temp.path() / "Quelvomir.INI");
+    frmPrincipal w(&ui);
+
+    EXPECT_FALSE(w.Load());
+
+    ASSERT_EQ(ui.calls.size(), 1u);
+    EXPECT_EQ(ui.calls[0].prompt.rfind("Erro em tempo de execução '", 0), 0u) << ui.calls[0].prompt;
+    EXPECT_EQ(ui.calls[0].title, "Quelvomir 4.0 - Remover exame");
+    expectEndedBeforeShowing(w);
+}
+
+TEST_F(FormLoadTest, SuccessLeavesTheConnectionOpenAndTheWindowReady) {
+    const std::string connectionString = testing_support::CreateSqliteExamDatabase(temp.file("exames.db"));
+    useWindowsDirectory(temp.path(), "[Quelvomir]\r\nCONN_SERVER=" + connectionString + "\r\n");
+    frmPrincipal w(&ui);
+
+    ASSERT_TRUE(w.Load());
+
+    EXPECT_TRUE(ui.calls.empty());
+    EXPECT_FALSE(ui.Ended());
+    EXPECT_EQ(DE::Instance().Conexão_Atual().State(), ado::adStateOpen);
+    EXPECT_EQ(DE::Instance().Conexão_Atual().ConnectionString(), connectionString);
+
+    EXPECT_EQ(w.windowTitle(), QString::fromUtf8("Quelvomir 4.0 - Remover exame"));
+    EXPECT_EQ(w.cmdAtualizar->text(), "Remover");
+    EXPECT_EQ(w.Label1->text(), QString::fromUtf8("Número Exame:"));
+    EXPECT_TRUE(w.txtNumExame->text().isEmpty());
+    EXPECT_EQ(w.txtNumExame->maxLength(), INT_MAX);
+    EXPECT_FALSE(w.cmdAtualizar->isDefault());
+    EXPECT_FALSE(w.cmdAtualizar->autoDefault());
+    EXPECT_FALSE(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(w.windowType(), Qt::Dialog);
+
+    // Twips at the screen's logical resolution.
+    if (w.logicalDpiX() != 96 || w.logicalDpiY() != 96) GTEST_SKIP() << "geometry literals are for 96 dpi";
+    EXPECT_EQ(w.minimumSize(), QSize(297, 130));
+    EXPECT_EQ(w.maximumSize(), QSize(297, 130));
+    EXPECT_EQ(w.cmdAtualizar->geometry(), QRect(96, 74, 110, 31));
+    // The label keeps its place but grows to the left when the default font
+    // needs more room than the form was drawn for.
+    const QRect label = w.Label1->geometry();
+    EXPECT_EQ(label.right() + 1, 46 + 75);
+    EXPECT_EQ(label.top(), 40);
+    EXPECT_EQ(label.height(), 13);
+    EXPECT_GE(label.width(), std::max(75, w.Label1->sizeHint().width()));
+    EXPECT_EQ(w.txtNumExame->geometry(), QRect(130, 38, 121, 19));
+}
+
+TEST_F(FormLoadTest, ShownWindowFocusesRemoverAndOnlyItsClickRunsTheRemoval) {
+    const std::string connectionString = testing_support::CreateSqliteExamDatabase(temp.file("exames.db"));
+    useWindowsDirectory(temp.path(), "CONN_SERVER=" + connectionString + "\r\n");
+    frmPrincipal w(&ui);
+    ASSERT_TRUE(w.Load());
+    w.centreOnScreen();
+    w.show();
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    EXPECT_EQ(QApplication::focusWidget(), w.cmdAtualizar);
+
+    // Enter in the number box does not press "Remover".
+    w.txtNumExame->setFocus();
+    QTest::keyClicks(w.txtNumExame, "1004");
+    QTest::keyClick(w.txtNumExame, Qt::Key_Return);
+    QTest::keyClick(w.txtNumExame, Qt::Key_Enter);
+    EXPECT_TRUE(ui.calls.empty());
+
+    // The click hands the typed text and the program's connection to the
+    // removal: 1004 is found and the operator is asked to confirm.
+    ui.AnswerNext(platform::vbCancel);
+    QTest::mouseClick(w.cmdAtualizar, Qt::LeftButton);
+    ASSERT_EQ(ui.calls.size(), 1u);
+    EXPECT_EQ(ui.calls[0].prompt, "Tem certeza que deseja remover o exame '1004'");
+    EXPECT_EQ(ui.calls[0].buttons, platform::vbOKCancel);
+
+    // Exactly as typed: with a leading space it is another number.
+    w.txtNumExame->setText(" 1004");
+    QTest::mouseClick(w.cmdAtualizar, Qt::LeftButton);
+    ASSERT_EQ(ui.calls.size(), 2u);
+    EXPECT_EQ(ui.calls[1].prompt, "Exame não localizado.");
+    EXPECT_FALSE(ui.Ended());
+}
+
+TEST(FrmPrincipalTest, ClosingTheWindowEndsTheProgram) {
+    testing_support::EnsureApplication();
+    testing_support::FakeToolkit ui;
+    frmPrincipal w(&ui);
+    w.show();
+    QTimer::singleShot(0, [&] { w.close(); });
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });  // the loop did not end by itself
+    EXPECT_EQ(QApplication::exec(), 0);
+}
+
+}  // namespace
