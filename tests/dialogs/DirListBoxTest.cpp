@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <QApplication>
+
+#include "DirListBox.h"
+#include "QtApp.h"
+#include "RuntimeError.h"
+#include "TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class DirListBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directory(tmp.path() / "b");
+        fs::create_directory(tmp.path() / "A");
+        fs::create_directory(tmp.path() / "c");
+        fs::create_directory(tmp.path() / ".oculto");
+        tmp.write("arquivo.txt", "x");
+        QObject::connect(&list, &DirListBox::changed, [this] { ++changes; });
+    }
+
+    std::string Dir(const std::string& name = "") const {
+        return name.empty() ? tmp.path().string() : tmp.file(name);
+    }
+
+    QApplication& app = dialogs_test::App();  // before any widget
+    testing_support::TempDir tmp;
+    DirListBox list;
+    int changes = 0;
+};
+
+TEST_F(DirListBoxTest, StartsOnDriveCCurrentDirectory) {
+    DirListBox fresh;
+    EXPECT_EQ(fresh.Path(), "/");
+}
+
+TEST_F(DirListBoxTest, SettingThePathNormalisesItOrRefusesIt) {
+    struct Case {
+        std::string value;
+        std::string path;  // expected path afterwards; empty: refused
+        int error;
+    };
+    const Case cases[] = {
+        {Dir("b"), Dir("b"), 0},
+        {Dir("b") + "/", Dir("b"), 0},
+        {Dir("b") + "/../A/.", Dir("A"), 0},
+        {"c:", "/", 0},
+        {"C:", "/", 0},
+        {"c: /", "/", 0},
+        {Dir("arquivo.txt"), "", 76},
+        {Dir("falta"), "", 76},
+        {Dir("falta") + "/b", "", 76},
+        {"", "", 76},
+        {"x:", "", 68},
+    };
+    for (const auto& c : cases) {
+        list.SetPath(Dir("c"));
+        try {
+            list.SetPath(c.value);
+            EXPECT_EQ(c.error, 0) << c.value;
+            EXPECT_EQ(list.Path(), c.path) << c.value;
+        } catch (const platform::RuntimeError& e) {
+            EXPECT_EQ(e.number(), c.error) << c.value;
+            EXPECT_EQ(list.Path(), Dir("c")) << c.value;
+        }
+    }
+}
+
+TEST_F(DirListBoxTest, ChangeEventWhenThePathChangesAlsoFromCode) {
+    list.SetPath(Dir("b"));
+    EXPECT_EQ(changes, 1);
+    list.SetPath(Dir("b") + "/");  // the same directory
+    EXPECT_EQ(changes, 1);
+    EXPECT_THROW(list.SetPath(Dir("falta")), platform::RuntimeError);
+    EXPECT_EQ(changes, 1);
+    list.SetPath("c:");
+    EXPECT_EQ(changes, 2);
+}
+
+TEST_F(DirListBoxTest, ListsTheChainAboveAndTheVisibleSubdirectoriesBelow) {
+    list.SetPath(Dir());
+    std::vector<std::string> chain;
+    for (fs::path p = tmp.path();; p = p.parent_path()) {
+        chain.insert(chain.begin(), p.string());
+        if (p == p.root_path()) break;
+    }
+    std::vector<std::string> expected = chain;
+    for (const char* name : {"A", "b", "c"}) expected.push_back(Dir(name));
+    std::vector<std::string> shown;
+    for (int row = 0; row < list.count(); ++row) shown.push_back(list.EntryPath(row));
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(list.currentRow(), static_cast<int>(chain.size()) - 1);
+    EXPECT_EQ(list.item(0)->text().toStdString(), "/");
+}
+
+TEST_F(DirListBoxTest, DoubleClickOpensTheEntry) {
+    list.SetPath(Dir());
+    const int rowOfB = list.count() - 2;
+    ASSERT_EQ(list.EntryPath(rowOfB), Dir("b"));
+    emit list.itemDoubleClicked(list.item(rowOfB));
+    QApplication::processEvents();
+    EXPECT_EQ(list.Path(), Dir("b"));
+    EXPECT_EQ(changes, 2);
+    // Back up the chain: the entry above the current directory.
+    const int parentRow = list.currentRow() - 1;
+    list.OpenEntry(parentRow);
+    EXPECT_EQ(list.Path(), Dir());
+}
+
+TEST_F(DirListBoxTest, OpeningAVanishedEntryGoesToTheErrorHandler) {
+    std::int32_t reported = 0;
+    list.SetErrorHandler([&](std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const platform::RuntimeError& e) {
+            reported = e.number();
+        }
+    });
+    list.SetPath(Dir());
+    fs::remove(tmp.path() / "c");
+    list.OpenEntry(list.count() - 1);
+    EXPECT_EQ(reported, 76);
+    EXPECT_EQ(list.Path(), Dir());
+}
+
+}  // namespace
