@@ -98,7 +98,14 @@ TEST_P(SchemaInspection, SeparatorsFromTheColumnType) {
     cn_.Open();
 }
 
-INSTANTIATE_TEST_SUITE_P(Sqlite, SchemaInspection, ::testing::Values(FreshDatabase(FreshSqlite)));
-INSTANTIATE_TEST_SUITE_P(MariaDb, SchemaInspection, ::testing::Values(FreshDatabase(FreshMariaDb)));
+// Each suite instance holds one database; the instance name says which.
+std::string DatabaseName(const ::testing::TestParamInfo<FreshDatabase>&) {
+    return "db";
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, SchemaInspection, ::testing::Values(FreshDatabase(FreshSqlite)),
+                         DatabaseName);
+INSTANTIATE_TEST_SUITE_P(MariaDb, SchemaInspection, ::testing::Values(FreshDatabase(FreshMariaDb)),
+                         DatabaseName);
 
 }  // namespace

@@ -63,8 +63,8 @@ class MariaDbBackend : public ExamBackend {
 public:
     std::string Fresh(Twins twins) override {
         MariaDbServer& server = MariaDbServer::Shared();
-        server.RunSql("DROP DATABASE IF EXISTS " + server.database() + "; CREATE DATABASE " + server.database() +
-                      " CHARACTER SET utf8mb4;");
+        server.RunSql("DROP DATABASE IF EXISTS " + server.database() + "; CREATE DATABASE " +
+                      server.database() + " CHARACTER SET utf8mb4;");
         ado::Connection connection(server.ConnectionString());
         connection.Open();
         connection.BeginTrans();
@@ -119,7 +119,9 @@ protected:
     FakeToolkit ui_;
 };
 
-std::string Confirmation(const std::string& number) { return "Tem certeza que deseja remover o exame '" + number + "'"; }
+std::string Confirmation(const std::string& number) {
+    return "Tem certeza que deseja remover o exame '" + number + "'";
+}
 
 TEST_P(RemovalSuite, RemovesExactlyTheExaminationWhereverItIs) {
     Open();
@@ -185,7 +187,8 @@ TEST_P(RemovalSuite, WithoutTwinsTheLiveRemovalStaysCommittedAndTheTwinFailureIs
     Remove(number);
 
     ASSERT_EQ(ui_.calls.size(), 2u);
-    EXPECT_EQ(ui_.calls[1].prompt, std::string("Ao remover 'Apliques_BK', ocorreu o seguinte erro:\n\n") + kNoTableText);
+    EXPECT_EQ(ui_.calls[1].prompt,
+              std::string("Ao remover 'Apliques_BK', ocorreu o seguinte erro:\n\n") + kNoTableText);
     EXPECT_EQ(ui_.calls[1].title, kTitle);
     EXPECT_EQ(ui_.calls[1].pointer, vbHourglass) << "the hourglass stays up while the cascade's error shows";
     EXPECT_EQ(ui_.MousePointer(), vbDefault);
@@ -213,7 +216,8 @@ TEST_P(RemovalSuite, AFailureAtTheLastStatementRollsBackTheWholeSet) {
     Remove(number);
 
     ASSERT_EQ(ui_.calls.size(), 2u);
-    EXPECT_EQ(ui_.calls[1].prompt.rfind("Ao remover 'Exame', ocorreu o seguinte erro:\n\n-2147217873 - ", 0), 0u)
+    EXPECT_EQ(ui_.calls[1].prompt.rfind("Ao remover 'Exame', ocorreu o seguinte erro:\n\n-2147217873 - ", 0),
+              0u)
         << ui_.calls[1].prompt;
     EXPECT_EQ(ui_.calls[1].pointer, vbHourglass);
     EXPECT_EQ(Snap(), before) << "statements 1 to 12 are rolled back and the twins are untouched";
@@ -322,9 +326,10 @@ TEST_P(RemovalSuite, ACascadeThatCannotBeginSendsNothing) {
 
     EXPECT_FALSE(removal::Deleta_Exame_em_Cascata(impatient, number, "", ui_));
     ASSERT_EQ(ui_.calls.size(), 1u);
-    EXPECT_EQ(ui_.calls[0].prompt.rfind("Ao iniciar a transação para remover de 'Exame', ocorreu o seguinte erro:\n\n"
-                                        "-2147217871 - ",
-                                        0),
+    EXPECT_EQ(ui_.calls[0].prompt.rfind(
+                  "Ao iniciar a transação para remover de 'Exame', ocorreu o seguinte erro:\n\n"
+                  "-2147217871 - ",
+                  0),
               0u)
         << ui_.calls[0].prompt;
     EXPECT_EQ(ui_.calls[0].title, kTitle);
@@ -335,7 +340,8 @@ TEST_P(RemovalSuite, ACascadeThatCannotBeginSendsNothing) {
 }
 
 TEST_P(RemovalSuite, AFailedCommitIsReportedAndNothingIsRemoved) {
-    if (!backend_->HasDeferredConstraints()) GTEST_SKIP() << "no constraint checked at commit on this database";
+    if (!backend_->HasDeferredConstraints())
+        GTEST_SKIP() << "no constraint checked at commit on this database";
     Open();
     const std::string number = FindSeedNumbers(cn()).both.front();
     cn().Execute(
@@ -364,8 +370,8 @@ TEST_P(RemovalSuite, LegacyCascadeTouchesSixTablesAndCarriesOnAfterAFailure) {
     const Snapshot before = Snap();
     Snapshot removedLive;
     for (auto& [table, rows] : RowsOfExamination(cn(), number, ""))
-        if (table == "Aplique" || table == "Exame_Imagem" || table == "Exame_Página" || table == "Exame_Descritivo" ||
-            table == "Bethesda" || table == "Exame")
+        if (table == "Aplique" || table == "Exame_Imagem" || table == "Exame_Página" ||
+            table == "Exame_Descritivo" || table == "Bethesda" || table == "Exame")
             removedLive[table] = rows;
 
     removal::Deleta_Exame_em_Cascata_old(cn(), number, "", ui_);
@@ -376,17 +382,25 @@ TEST_P(RemovalSuite, LegacyCascadeTouchesSixTablesAndCarriesOnAfterAFailure) {
     cn().Execute("DROP TABLE Bethesda_BK");
     removal::Deleta_Exame_em_Cascata_old(cn(), number, "_BK", ui_);
     ASSERT_EQ(ui_.calls.size(), 1u);
-    EXPECT_EQ(ui_.calls[0].prompt,
-              std::string("Ao remover o exame da tabela Bethesda_BK ocorreu o seguinte erro: ") + kNoTableText);
+    EXPECT_EQ(
+        ui_.calls[0].prompt,
+        std::string("Ao remover o exame da tabela Bethesda_BK ocorreu o seguinte erro: ") + kNoTableText);
     EXPECT_EQ(ui_.calls[0].title, kTitle);
     ado::Recordset rs;
     rs.Open("select count(*) from Exame_BK Where Número_Exame = '" + number + "'", cn());
     EXPECT_EQ(ado::ToInteger(rs.Fields(0).Value()), 0);
 }
 
+// Each suite instance holds one database; the instance name says which.
+std::string DatabaseName(const ::testing::TestParamInfo<BackendFactory>&) {
+    return "db";
+}
+
 INSTANTIATE_TEST_SUITE_P(Sqlite, RemovalSuite,
-                         ::testing::Values(BackendFactory([] { return std::make_unique<SqliteBackend>(); })));
+                         ::testing::Values(BackendFactory([] { return std::make_unique<SqliteBackend>(); })),
+                         DatabaseName);
 INSTANTIATE_TEST_SUITE_P(MariaDb, RemovalSuite,
-                         ::testing::Values(BackendFactory([] { return std::make_unique<MariaDbBackend>(); })));
+                         ::testing::Values(BackendFactory([] { return std::make_unique<MariaDbBackend>(); })),
+                         DatabaseName);
 
 }  // namespace
