@@ -81,7 +81,8 @@ void buildDatabase(const std::string& path, long examinations) {
     exec(db, "BEGIN");
     const std::string n = std::to_string(examinations);
     for (const std::string t : {"", "_BK"}) {
-        const std::string seq = "WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s WHERE n < " + n + ") ";
+        const std::string seq =
+            "WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s WHERE n < " + n + ") ";
         exec(db, seq + "INSERT INTO Exame" + t +
                      " (Número_Exame, Nome_Paciente, Data_Exame, Situação) SELECT printf('%d', n), "
                      "'Paciente ' || n, '2024-01-01', 'Liberado' FROM s");
@@ -91,30 +92,35 @@ void buildDatabase(const std::string& path, long examinations) {
         exec(db, seq + "INSERT INTO Exame_Imagem" + t +
                      " (ID_Imagem, ID_Página, Arquivo) SELECT 2 * n + k, 2 * n + k, 'img' || n || '.jpg' "
                      "FROM s, (SELECT 0 AS k UNION ALL SELECT 1)");
-        exec(db, seq + "INSERT INTO Aplique" + t + " (ID_Aplique, Id_Imagem, Texto) SELECT n, 2 * n, 'Seta' FROM s");
+        exec(db, seq + "INSERT INTO Aplique" + t +
+                     " (ID_Aplique, Id_Imagem, Texto) SELECT n, 2 * n, 'Seta' FROM s");
         exec(db, seq + "INSERT INTO Exame_Imagem_Backup" + t +
                      " (ID_Imagem_Backup, Id_Imagem, Arquivo_Original) SELECT n, 2 * n, 'orig.jpg' FROM s");
-        exec(db, seq + "INSERT INTO Exame_Descritivo" + t +
-                     " (ID_Exame_Descritivo, Número_Exame, Ordem, Texto) SELECT n, printf('%d', n), 1, 'Texto' "
-                     "FROM s");
+        exec(db,
+             seq + "INSERT INTO Exame_Descritivo" + t +
+                 " (ID_Exame_Descritivo, Número_Exame, Ordem, Texto) SELECT n, printf('%d', n), 1, 'Texto' "
+                 "FROM s");
         exec(db, seq + "INSERT INTO Bethesda" + t +
                      " (ID_Bethesda, Número_Exame, Categoria) SELECT n, printf('%d', n), 'Negativo' FROM s");
         exec(db, seq + "INSERT INTO Exame_Etapa" + t +
                      " (ID_Exame_Etapa, Número_Exame, Etapa) SELECT 2 * n + k, printf('%d', n), 'Etapa' "
                      "FROM s, (SELECT 0 AS k UNION ALL SELECT 1)");
         exec(db, seq + "INSERT INTO Exame_Etapa_Histórico" + t +
-                     " (ID_Exame_Etapa_Histórico, ID_Exame_Etapa, Data_Hora, Usuário) SELECT 2 * n + k, 2 * n + k, "
+                     " (ID_Exame_Etapa_Histórico, ID_Exame_Etapa, Data_Hora, Usuário) SELECT 2 * n + k, 2 * "
+                     "n + k, "
                      "'2024-01-01 08:00:00', 'u' "
                      "FROM s, (SELECT 0 AS k UNION ALL SELECT 1)");
         exec(db, seq + "INSERT INTO Exame_Etapa_Imprimir" + t +
                      " (ID_Exame_Etapa_Imprimir, ID_Exame_Etapa, Cópias) SELECT n, 2 * n, 1 FROM s");
         exec(db, seq + "INSERT INTO Exame_CID" + t +
                      " (ID_Exame_CID, Número_Exame, Código_CID) SELECT n, printf('%d', n), 'N87.0' FROM s");
-        exec(db, seq + "INSERT INTO Exame_Descritivo_Impressão_Tipo" + t +
-                     " (ID_Impressão_Tipo, Número_Exame, Tipo_Impressão) SELECT n, printf('%d', n), 'Completo' "
-                     "FROM s");
+        exec(db,
+             seq + "INSERT INTO Exame_Descritivo_Impressão_Tipo" + t +
+                 " (ID_Impressão_Tipo, Número_Exame, Tipo_Impressão) SELECT n, printf('%d', n), 'Completo' "
+                 "FROM s");
         exec(db, seq + "INSERT INTO Exame_Responsável" + t +
-                     " (ID_Exame_Responsável, Número_Exame, Nome_Médico) SELECT n, printf('%d', n), 'Dr. X' FROM s");
+                     " (ID_Exame_Responsável, Número_Exame, Nome_Médico) SELECT n, printf('%d', n), 'Dr. X' "
+                     "FROM s");
     }
     exec(db, "COMMIT");
     sqlite3_close(db);
@@ -160,9 +166,10 @@ int main(int argc, char** argv) {
     try {
         const long examinations = argc > 1 ? std::atol(argv[1]) : 100000;
         const int removals = argc > 2 ? std::atoi(argv[2]) : 50;
-        const std::string path = argc > 3 ? argv[3]
-                                          : (std::filesystem::temp_directory_path() / "remover-bench.db").string();
-        if (examinations < 2 * removals) throw std::runtime_error("too few examinations for that many removals");
+        const std::string path =
+            argc > 3 ? argv[3] : (std::filesystem::temp_directory_path() / "remover-bench.db").string();
+        if (examinations < 2 * removals)
+            throw std::runtime_error("too few examinations for that many removals");
 
         auto start = Clock::now();
         buildDatabase(path, examinations);

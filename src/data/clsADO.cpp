@@ -135,7 +135,8 @@ bool clsADO::AbrirRecordset(ado::Connection& fCN, ado::Recordset& fRS, const std
     }
 }
 
-std::string clsADO::RetornarListaFields(ado::Connection& fCN, const std::string& fNomeTable, std::int32_t fTipo) {
+std::string clsADO::RetornarListaFields(ado::Connection& fCN, const std::string& fNomeTable,
+                                        std::int32_t fTipo) {
     try {
         if (!TableExiste(fCN, fNomeTable)) return {};
         auto schema = fCN.OpenSchema(ado::adSchemaColumns, {"", "", fNomeTable, ""});

@@ -31,7 +31,8 @@ public:
     bool FecharConexão(ado::Connection& fCN);
     bool AbrirRecordset(ado::Connection& fCN, ado::Recordset& fRS, const std::string& SQL);
 
-    std::string RetornarListaFields(ado::Connection& fCN, const std::string& fNomeTable, std::int32_t fTipo = 0);
+    std::string RetornarListaFields(ado::Connection& fCN, const std::string& fNomeTable,
+                                    std::int32_t fTipo = 0);
     std::string RetornarListaFieldsComuns(ado::Connection& fCN, const std::string& fNomeTable,
                                           const std::string& fNomeTable1);
     bool TableExiste(ado::Connection& fCN, const std::string& fNomeTable);

@@ -8,7 +8,9 @@ const char* const kUnknownErrorText = "Erro definido pelo aplicativo ou pelo obj
 
 namespace {
 
-constexpr std::int32_t signedStatus(std::uint32_t status) { return static_cast<std::int32_t>(status); }
+constexpr std::int32_t signedStatus(std::uint32_t status) {
+    return static_cast<std::int32_t>(status);
+}
 
 const std::unordered_map<std::int32_t, const char*>& table() {
     static const std::unordered_map<std::int32_t, const char*> messages = {
@@ -37,16 +39,19 @@ const std::unordered_map<std::int32_t, const char*>& table() {
         {91, "Variável de objeto ou variável de bloco With não definida"},
         {429, "O componente ActiveX não pode criar o objeto"},
         // ADO's own errors.
-        {3001, "Os argumentos são do tipo errado, estão fora do intervalo aceitável ou estão em conflito "
-               "uns com os outros"},
-        {3021, "BOF ou EOF é verdadeiro, ou o registro atual foi excluído. A operação solicitada requer um "
-               "registro atual"},
+        {3001,
+         "Os argumentos são do tipo errado, estão fora do intervalo aceitável ou estão em conflito "
+         "uns com os outros"},
+        {3021,
+         "BOF ou EOF é verdadeiro, ou o registro atual foi excluído. A operação solicitada requer um "
+         "registro atual"},
         {3265, "O item não pode ser encontrado na coleção correspondente ao nome ou ordinal solicitado"},
         {3704, "A operação não é permitida quando o objeto está fechado"},
         {3705, "A operação não é permitida quando o objeto está aberto"},
         {3706, "Não é possível encontrar o provedor. Ele pode não estar instalado corretamente"},
-        {3709, "A conexão não pode ser usada para executar esta operação. Ela está fechada ou é inválida "
-               "neste contexto"},
+        {3709,
+         "A conexão não pode ser usada para executar esta operação. Ela está fechada ou é inválida "
+         "neste contexto"},
         // Status codes of providers and of the storage layer.
         {signedStatus(0x80004005u), "Erro não especificado"},
         {signedStatus(0x8007000Eu), "Memória insuficiente para concluir a operação"},
@@ -56,8 +61,9 @@ const std::unordered_map<std::int32_t, const char*>& table() {
         {signedStatus(0x80040E09u), "Permissão negada: o banco de dados não pode ser alterado"},
         {signedStatus(0x80040E14u), "O comando contém um ou mais erros"},
         {signedStatus(0x80040E2Fu), "A operação violaria uma restrição de integridade do banco de dados"},
-        {signedStatus(0x80040E31u), "Tempo limite esgotado: o banco de dados está bloqueado por outro usuário "
-                                    "ou não respondeu a tempo"},
+        {signedStatus(0x80040E31u),
+         "Tempo limite esgotado: o banco de dados está bloqueado por outro usuário "
+         "ou não respondeu a tempo"},
         {signedStatus(0x80040E37u), "A tabela não existe"},
         {signedStatus(0x80040E48u), "O arquivo não é um banco de dados válido ou está corrompido"},
         {signedStatus(0x80040E4Du), "Falha de autenticação: usuário ou senha inválidos"},

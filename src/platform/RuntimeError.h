@@ -33,7 +33,8 @@ constexpr std::int32_t InvalidProcedureCall = 5;
 
 class RuntimeError : public std::runtime_error {
 public:
-    RuntimeError(std::int32_t number, const std::string& detail) : std::runtime_error(detail), number_(number) {}
+    RuntimeError(std::int32_t number, const std::string& detail)
+        : std::runtime_error(detail), number_(number) {}
     std::int32_t number() const { return number_; }
 
 private:

@@ -9,15 +9,16 @@ namespace {
 
 const std::string kTitle = "Atenção!";
 
-void showFailure(platform::Toolkit& ui, const std::string& sentence, std::int32_t number, const std::string& text) {
-    ui.MsgBox(sentence + "', ocorreu o seguinte erro:" + "\n\n" + NumberAndText(number, text), platform::vbOKOnly,
-              kTitle);
+void showFailure(platform::Toolkit& ui, const std::string& sentence, std::int32_t number,
+                 const std::string& text) {
+    ui.MsgBox(sentence + "', ocorreu o seguinte erro:" + "\n\n" + NumberAndText(number, text),
+              platform::vbOKOnly, kTitle);
 }
 
 }  // namespace
 
-bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame, const std::string& Terminação,
-                             platform::Toolkit& ui) {
+bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
+                             const std::string& Terminação, platform::Toolkit& ui) {
     clsADO ado;
     const std::string root = "Exame" + Terminação;
 
@@ -65,8 +66,8 @@ void Deleta_Exame_em_Cascata_old(ado::Connection& fCN, const std::string& Num_Ex
         if (!ado.ExecutarSQL(fCN, sql, recordsAfetados)) {
             const std::int32_t number = ado.ErrorNumber();
             const std::string text = ado.ErrorString();
-            ui.MsgBox(std::string(statement.label) + Terminação + " ocorreu o seguinte erro: " +
-                          NumberAndText(number, text),
+            ui.MsgBox(std::string(statement.label) + Terminação +
+                          " ocorreu o seguinte erro: " + NumberAndText(number, text),
                       platform::vbOKOnly, kTitle);
         }
     }

@@ -12,8 +12,8 @@ namespace removal {
 // True when every statement ran and the transaction was committed. On the
 // first failure the operator is told which table and why, the transaction is
 // rolled back and the result is false.
-bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame, const std::string& Terminação,
-                             platform::Toolkit& ui);
+bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
+                             const std::string& Terminação, platform::Toolkit& ui);
 
 // The older six-table removal: no transaction, and a failed statement is
 // reported and the next one still sent.

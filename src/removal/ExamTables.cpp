@@ -70,32 +70,39 @@ const std::array<CascadeStatement, 13> kCascadeStatements = {{
     {"Exame_Imagem_Backup", "Ao remover 'ExameImagemBackup",
      "DELETE {Exame_Imagem_Backup} FROM {Exame_Imagem_Backup}   INNER JOIN  ({Exame_Imagem}  INNER JOIN  "
      "({Exame_Página}  INNER JOIN  {Exame} ON {Exame_Página}.Número_Exame  = {Exame}.Número_Exame)  ON "
-     "{Exame_Imagem}.ID_Página     = {Exame_Página}.ID_Página)  ON {Exame_Imagem_Backup}.Id_Imagem          = "
+     "{Exame_Imagem}.ID_Página     = {Exame_Página}.ID_Página)  ON {Exame_Imagem_Backup}.Id_Imagem          "
+     "= "
      "{Exame_Imagem}.ID_Imagem"},
     {"Exame_Imagem", "Ao remover 'ExameImagem",
      "DELETE {Exame_Imagem} FROM {Exame_Imagem} INNER JOIN  ({Exame_Página}  INNER JOIN  {Exame} ON "
-     "{Exame_Página}.Número_Exame = {Exame}.Número_Exame)  ON {Exame_Imagem}.ID_Página = {Exame_Página}.ID_Página"},
+     "{Exame_Página}.Número_Exame = {Exame}.Número_Exame)  ON {Exame_Imagem}.ID_Página = "
+     "{Exame_Página}.ID_Página"},
     {"Exame_Página", "Ao remover 'ExamePágina",
      "DELETE {Exame_Página} FROM {Exame_Página} INNER JOIN  {Exame} ON {Exame_Página}.Número_Exame = "
      "{Exame}.Número_Exame"},
     {"Exame_Descritivo", "Ao remover 'ExameDescritivo",
-     "DELETE {Exame_Descritivo} FROM {Exame_Descritivo} INNER JOIN  {Exame} ON {Exame_Descritivo}.Número_Exame = "
+     "DELETE {Exame_Descritivo} FROM {Exame_Descritivo} INNER JOIN  {Exame} ON "
+     "{Exame_Descritivo}.Número_Exame = "
      "{Exame}.Número_Exame"},
     {"Bethesda", "Ao remover 'Bethesda",
-     "DELETE {Bethesda} FROM {Bethesda} INNER JOIN  {Exame} ON {Bethesda}.Número_Exame = {Exame}.Número_Exame"},
+     "DELETE {Bethesda} FROM {Bethesda} INNER JOIN  {Exame} ON {Bethesda}.Número_Exame = "
+     "{Exame}.Número_Exame"},
     {"Exame_Etapa_Histórico", "Ao remover 'ExameEtapaHistórico",
      "DELETE {Exame_Etapa_Histórico} FROM {Exame_Etapa_Histórico} INNER JOIN  ({Exame_Etapa}  INNER JOIN  "
-     "{Exame} ON {Exame_Etapa}.Número_Exame = {Exame}.Número_Exame)  ON {Exame_Etapa_Histórico}.ID_Exame_Etapa = "
+     "{Exame} ON {Exame_Etapa}.Número_Exame = {Exame}.Número_Exame)  ON "
+     "{Exame_Etapa_Histórico}.ID_Exame_Etapa = "
      "{Exame_Etapa}.ID_Exame_Etapa"},
     {"Exame_Etapa_Imprimir", "Ao remover 'ExameEtapaImprimir",
-     "DELETE {Exame_Etapa_Imprimir} FROM {Exame_Etapa_Imprimir} INNER JOIN  ({Exame_Etapa}  INNER JOIN  {Exame} "
+     "DELETE {Exame_Etapa_Imprimir} FROM {Exame_Etapa_Imprimir} INNER JOIN  ({Exame_Etapa}  INNER JOIN  "
+     "{Exame} "
      "ON {Exame_Etapa}.Número_Exame = {Exame}.Número_Exame)  ON {Exame_Etapa_Imprimir}.ID_Exame_Etapa = "
      "{Exame_Etapa}.ID_Exame_Etapa"},
     {"Exame_Etapa", "Ao remover 'ExameEtapa",
      "DELETE {Exame_Etapa} FROM {Exame_Etapa} INNER JOIN  {Exame} ON {Exame_Etapa}.Número_Exame = "
      "{Exame}.Número_Exame"},
     {"Exame_CID", "Ao remover 'ExameCID",
-     "DELETE {Exame_CID} FROM {Exame_CID} INNER JOIN  {Exame} ON {Exame_CID}.Número_Exame = {Exame}.Número_Exame"},
+     "DELETE {Exame_CID} FROM {Exame_CID} INNER JOIN  {Exame} ON {Exame_CID}.Número_Exame = "
+     "{Exame}.Número_Exame"},
     {"Exame_Descritivo_Impressão_Tipo", "Ao remover 'ExameDescritivoImpressãoTipo",
      "DELETE {Exame_Descritivo_Impressão_Tipo} FROM {Exame_Descritivo_Impressão_Tipo} INNER JOIN  {Exame} ON "
      "{Exame_Descritivo_Impressão_Tipo}.Número_Exame = {Exame}.Número_Exame"},
@@ -128,7 +135,8 @@ const std::array<CascadeStatement, 6> kLegacyStatements = {{
      "DELETE {Exame_Página} FROM {Exame} INNER JOIN {Exame_Página} ON {Exame}.Número_Exame = "
      "{Exame_Página}.Número_Exame WHERE ((({Exame}.Número_Exame)={N}));"},
     {"Exame_Descritivo", "Ao remover o exame da tabela Exame_Descritivo",
-     "DELETE {Exame_Descritivo} FROM {Exame_Descritivo} INNER JOIN {Exame} ON {Exame_Descritivo}.Número_Exame = "
+     "DELETE {Exame_Descritivo} FROM {Exame_Descritivo} INNER JOIN {Exame} ON "
+     "{Exame_Descritivo}.Número_Exame = "
      "{Exame}.Número_Exame WHERE ((({Exame}.Número_Exame)={N}));"},
     {"Bethesda", "Ao remover o exame da tabela Bethesda",
      "DELETE {Bethesda} FROM {Bethesda} INNER JOIN {Exame} ON {Bethesda}.Número_Exame = {Exame}.Número_Exame "

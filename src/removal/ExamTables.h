@@ -18,9 +18,18 @@ namespace removal {
 
 // The thirteen tables, each present live and as its "_BK" twin.
 inline constexpr std::array<std::string_view, 13> kExamTables = {
-    "Exame",        "Exame_Página",          "Exame_Imagem",          "Aplique",
-    "Exame_Imagem_Backup", "Exame_Descritivo", "Bethesda",          "Exame_Etapa",
-    "Exame_Etapa_Histórico", "Exame_Etapa_Imprimir", "Exame_CID", "Exame_Descritivo_Impressão_Tipo",
+    "Exame",
+    "Exame_Página",
+    "Exame_Imagem",
+    "Aplique",
+    "Exame_Imagem_Backup",
+    "Exame_Descritivo",
+    "Bethesda",
+    "Exame_Etapa",
+    "Exame_Etapa_Histórico",
+    "Exame_Etapa_Imprimir",
+    "Exame_CID",
+    "Exame_Descritivo_Impressão_Tipo",
     "Exame_Responsável",
 };
 

@@ -54,8 +54,8 @@ void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connect
         return;
     }
 
-    if (ui.MsgBox("Tem certeza que deseja remover o exame '" + numeroExame + "'", platform::vbOKCancel, kTitle) ==
-        platform::vbCancel)
+    if (ui.MsgBox("Tem certeza que deseja remover o exame '" + numeroExame + "'", platform::vbOKCancel,
+                  kTitle) == platform::vbCancel)
         return;
 
     ui.SetMousePointer(platform::vbHourglass);

@@ -22,9 +22,11 @@ protected:
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
         const char* schema =
-            "CREATE TABLE Paciente (Número INTEGER PRIMARY KEY, Nome VARCHAR(50), Nascimento DATE, Ativo BOOLEAN,"
+            "CREATE TABLE Paciente (Número INTEGER PRIMARY KEY, Nome VARCHAR(50), Nascimento DATE, Ativo "
+            "BOOLEAN,"
             " Peso REAL);"
-            "INSERT INTO Paciente VALUES (1,'Ana','1980-01-02',1,60.5),(2,'Bia',NULL,0,NULL),(3,'Caio',NULL,1,NULL),"
+            "INSERT INTO Paciente VALUES "
+            "(1,'Ana','1980-01-02',1,60.5),(2,'Bia',NULL,0,NULL),(3,'Caio',NULL,1,NULL),"
             " (4,'Davi',NULL,1,NULL);"
             "CREATE TABLE Paciente_BK (Peso REAL, número INTEGER, Nome VARCHAR(50), Extra TEXT);"
             "CREATE VIEW Vista AS SELECT Nome FROM Paciente;";
@@ -50,7 +52,8 @@ TEST_F(ClsAdoTest, ConnectionOpeningAndClosing) {
     // but holding the new string.
     EXPECT_FALSE(ado_.AbrirConexão(cn_, "Provider=Inexistente.1;Data Source=x"));
     EXPECT_EQ(ado_.ErrorNumber(), 3706);
-    EXPECT_EQ(ado_.ErrorString(), "Não é possível encontrar o provedor. Ele pode não estar instalado corretamente");
+    EXPECT_EQ(ado_.ErrorString(),
+              "Não é possível encontrar o provedor. Ele pode não estar instalado corretamente");
     EXPECT_EQ(cn_.State(), ado::adStateClosed);
     EXPECT_EQ(cn_.ConnectionString(), "Provider=Inexistente.1;Data Source=x");
 

@@ -14,9 +14,19 @@ namespace testing_support {
 namespace {
 
 const std::vector<std::string> kTables = {
-    "Exame",       "Exame_Página",          "Exame_Imagem",          "Aplique",   "Exame_Imagem_Backup",
-    "Exame_Descritivo", "Bethesda",         "Exame_Etapa",           "Exame_Etapa_Histórico",
-    "Exame_Etapa_Imprimir", "Exame_CID",    "Exame_Descritivo_Impressão_Tipo", "Exame_Responsável",
+    "Exame",
+    "Exame_Página",
+    "Exame_Imagem",
+    "Aplique",
+    "Exame_Imagem_Backup",
+    "Exame_Descritivo",
+    "Bethesda",
+    "Exame_Etapa",
+    "Exame_Etapa_Histórico",
+    "Exame_Etapa_Imprimir",
+    "Exame_CID",
+    "Exame_Descritivo_Impressão_Tipo",
+    "Exame_Responsável",
 };
 
 std::string quoted(const std::string& text) {
@@ -46,7 +56,9 @@ std::vector<std::string> rowsOf(ado::Connection& connection, const std::string& 
     return rows;
 }
 
-bool mentionsTwin(const std::string& statement) { return statement.find("_BK") != std::string::npos; }
+bool mentionsTwin(const std::string& statement) {
+    return statement.find("_BK") != std::string::npos;
+}
 
 }  // namespace
 
@@ -71,8 +83,12 @@ std::vector<std::string> SqlStatements(const std::string& path) {
     return statements;
 }
 
-std::string ExamSchemaFile() { return std::string(EXAM_SQL_DIR) + "/exam-schema.sql"; }
-std::string ExamSeedFile() { return std::string(EXAM_SQL_DIR) + "/exam-seed.sql"; }
+std::string ExamSchemaFile() {
+    return std::string(EXAM_SQL_DIR) + "/exam-schema.sql";
+}
+std::string ExamSeedFile() {
+    return std::string(EXAM_SQL_DIR) + "/exam-seed.sql";
+}
 
 void LoadExamDatabase(ado::Connection& connection, Twins twins) {
     for (const auto& file : {ExamSchemaFile(), ExamSeedFile()})
@@ -82,7 +98,8 @@ void LoadExamDatabase(ado::Connection& connection, Twins twins) {
 
 std::string CreateSqliteExamDatabase(const std::string& path, Twins twins) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
         sqlite3_close(db);
         throw std::runtime_error("cannot create " + path);
     }
@@ -101,18 +118,21 @@ Snapshot TakeSnapshot(ado::Connection& connection, Twins twins) {
     Snapshot snapshot;
     for (const auto& table : kTables) {
         snapshot[table] = rowsOf(connection, "SELECT * FROM " + table);
-        if (twins == Twins::Included) snapshot[table + "_BK"] = rowsOf(connection, "SELECT * FROM " + table + "_BK");
+        if (twins == Twins::Included)
+            snapshot[table + "_BK"] = rowsOf(connection, "SELECT * FROM " + table + "_BK");
     }
     return snapshot;
 }
 
-Snapshot RowsOfExamination(ado::Connection& connection, const std::string& number, const std::string& suffix) {
+Snapshot RowsOfExamination(ado::Connection& connection, const std::string& number,
+                           const std::string& suffix) {
     const std::string n = quoted(number);
     auto t = [&](const std::string& table) { return table + suffix; };
     const std::string exams = "SELECT Número_Exame FROM " + t("Exame") + " WHERE Número_Exame = " + n;
     const std::string pages =
         "SELECT ID_Página FROM " + t("Exame_Página") + " WHERE Número_Exame IN (" + exams + ")";
-    const std::string images = "SELECT ID_Imagem FROM " + t("Exame_Imagem") + " WHERE ID_Página IN (" + pages + ")";
+    const std::string images =
+        "SELECT ID_Imagem FROM " + t("Exame_Imagem") + " WHERE ID_Página IN (" + pages + ")";
     const std::string stages =
         "SELECT ID_Exame_Etapa FROM " + t("Exame_Etapa") + " WHERE Número_Exame IN (" + exams + ")";
 
@@ -126,8 +146,8 @@ Snapshot RowsOfExamination(ado::Connection& connection, const std::string& numbe
         {"Exame_Etapa_Histórico", "ID_Exame_Etapa IN (" + stages + ")"},
         {"Exame_Etapa_Imprimir", "ID_Exame_Etapa IN (" + stages + ")"},
     };
-    for (const char* direct :
-         {"Exame_Descritivo", "Bethesda", "Exame_CID", "Exame_Descritivo_Impressão_Tipo", "Exame_Responsável"})
+    for (const char* direct : {"Exame_Descritivo", "Bethesda", "Exame_CID", "Exame_Descritivo_Impressão_Tipo",
+                               "Exame_Responsável"})
         where[direct] = "Número_Exame IN (" + exams + ")";
 
     Snapshot rows;

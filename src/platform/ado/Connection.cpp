@@ -22,15 +22,13 @@ Connection::~Connection() {
 }
 
 void Connection::SetConnectionString(const std::string& value) {
-    if (session_)
-        throw AdoError(status::ObjectOpen, "Operation is not allowed when the object is open.");
+    if (session_) throw AdoError(status::ObjectOpen, "Operation is not allowed when the object is open.");
     connectionString_ = value;
 }
 
 void Connection::Open(const std::string& connectionString, const std::string& userId,
                       const std::string& password, long /*options*/) {
-    if (session_)
-        throw AdoError(status::ObjectOpen, "Operation is not allowed when the object is open.");
+    if (session_) throw AdoError(status::ObjectOpen, "Operation is not allowed when the object is open.");
     if (!connectionString.empty()) connectionString_ = connectionString;
     std::string effective = connectionString_;
     if (!userId.empty()) effective += ";User ID=" + userId;
@@ -102,7 +100,9 @@ void Connection::RollbackTrans() {
 
 std::unique_ptr<Recordset> Connection::OpenSchema(long schema, const std::vector<std::string>& restrictions) {
     Session& session = openSession("OpenSchema");
-    auto restriction = [&](std::size_t i) { return i < restrictions.size() ? restrictions[i] : std::string(); };
+    auto restriction = [&](std::size_t i) {
+        return i < restrictions.size() ? restrictions[i] : std::string();
+    };
     switch (schema) {
         case adSchemaTables:
             return std::make_unique<Recordset>(session.TablesSchema(restriction(2), restriction(3)));
@@ -113,6 +113,8 @@ std::unique_ptr<Recordset> Connection::OpenSchema(long schema, const std::vector
     }
 }
 
-RowSet Connection::Query(const std::string& sql) { return openSession("Open").Query(sql); }
+RowSet Connection::Query(const std::string& sql) {
+    return openSession("Open").Query(sql);
+}
 
 }  // namespace ado

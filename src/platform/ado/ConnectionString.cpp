@@ -13,7 +13,9 @@ std::string_view trimSpaces(std::string_view s) {
     return s;
 }
 
-char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 bool isPasswordKey(std::string_view key) {
     return EqualsIgnoreCase(key, "Password") || EqualsIgnoreCase(key, "PWD") ||

@@ -29,6 +29,7 @@ std::unique_ptr<Session> OpenSession(const std::string& connectionString);
 
 // Implemented by each provider.
 std::unique_ptr<Session> OpenSqliteSession(const std::vector<ConnectionProperty>& properties);
-std::unique_ptr<Session> OpenOdbcSession(ProviderKind kind, const std::vector<ConnectionProperty>& properties);
+std::unique_ptr<Session> OpenOdbcSession(ProviderKind kind,
+                                         const std::vector<ConnectionProperty>& properties);
 
 }  // namespace ado

@@ -82,7 +82,8 @@ long Recordset::FieldCount() const {
 Field Recordset::Fields(long index) const {
     requireOpen("Fields");
     if (index < 0 || index >= static_cast<long>(data_.columns.size()))
-        throw AdoError(status::ItemNotFound, "Item cannot be found in the collection: " + std::to_string(index));
+        throw AdoError(status::ItemNotFound,
+                       "Item cannot be found in the collection: " + std::to_string(index));
     return Field(*this, static_cast<int>(index));
 }
 
@@ -93,7 +94,9 @@ Field Recordset::Fields(const std::string& name) const {
     throw AdoError(status::ItemNotFound, "Item cannot be found in the collection: " + name);
 }
 
-const std::string& Field::Name() const { return owner_->data_.columns.at(index_); }
+const std::string& Field::Name() const {
+    return owner_->data_.columns.at(index_);
+}
 
 const Variant& Field::Value() const {
     owner_->requireOpen("Value");

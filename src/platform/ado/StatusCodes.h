@@ -10,7 +10,9 @@
 
 namespace ado::status {
 
-constexpr std::uint32_t adoError(std::uint32_t number) { return 0x800A0000u | number; }
+constexpr std::uint32_t adoError(std::uint32_t number) {
+    return 0x800A0000u | number;
+}
 
 // ADO's own errors.
 constexpr std::uint32_t ItemNotFound = adoError(3265);        // item not in the collection
@@ -22,11 +24,11 @@ constexpr std::uint32_t ConnectionUnusable = adoError(3709);  // connection cann
 constexpr std::uint32_t InvalidArgument = adoError(3001);     // arguments wrong type, range or conflict
 
 // Generic and storage failures.
-constexpr std::uint32_t Unspecified = 0x80004005u;           // E_FAIL
-constexpr std::uint32_t OutOfMemory = 0x8007000Eu;           // E_OUTOFMEMORY
-constexpr std::uint32_t FileNotFound = 0x80030002u;          // STG_E_FILENOTFOUND
-constexpr std::uint32_t AccessDenied = 0x80030005u;          // STG_E_ACCESSDENIED
-constexpr std::uint32_t MediumFull = 0x80030070u;            // STG_E_MEDIUMFULL
+constexpr std::uint32_t Unspecified = 0x80004005u;   // E_FAIL
+constexpr std::uint32_t OutOfMemory = 0x8007000Eu;   // E_OUTOFMEMORY
+constexpr std::uint32_t FileNotFound = 0x80030002u;  // STG_E_FILENOTFOUND
+constexpr std::uint32_t AccessDenied = 0x80030005u;  // STG_E_ACCESSDENIED
+constexpr std::uint32_t MediumFull = 0x80030070u;    // STG_E_MEDIUMFULL
 
 // OLE DB provider failures.
 constexpr std::uint32_t PermissionDenied = 0x80040E09u;      // DB_SEC_E_PERMISSIONDENIED (read-only)
@@ -39,8 +41,8 @@ constexpr std::uint32_t CannotConnect = 0x80040E96u;         // DB_E_CANNOTCONNE
 constexpr std::uint32_t DataCorrupt = 0x80040E48u;           // corrupt or not a database file
 
 // Transaction failures.
-constexpr std::uint32_t NoTransaction = 0x8004D00Eu;         // XACT_E_NOTRANSACTION
-constexpr std::uint32_t TransactionExists = 0x8004D013u;     // XACT_E_XTIONEXISTS
-constexpr std::uint32_t CommitFailed = 0x8004D001u;          // XACT_E_COMMITFAILED
+constexpr std::uint32_t NoTransaction = 0x8004D00Eu;      // XACT_E_NOTRANSACTION
+constexpr std::uint32_t TransactionExists = 0x8004D013u;  // XACT_E_XTIONEXISTS
+constexpr std::uint32_t CommitFailed = 0x8004D001u;       // XACT_E_COMMITFAILED
 
 }  // namespace ado::status

@@ -12,7 +12,9 @@ namespace ado {
 // carried as text; nothing in the program reads them.
 using Variant = std::variant<std::monostate, std::int64_t, double, std::string>;
 
-inline bool IsNull(const Variant& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool IsNull(const Variant& v) {
+    return std::holds_alternative<std::monostate>(v);
+}
 
 // The value as a whole number, when it is one or is text that spells one.
 std::optional<std::int64_t> ToInteger(const Variant& v);
