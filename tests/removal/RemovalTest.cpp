@@ -7,11 +7,10 @@
 #include <string>
 
 #include "CascadeDelete.h"
+#include "ExamBackends.h"
 #include "ExamDatabase.h"
 #include "FakeToolkit.h"
-#include "MariaDbServer.h"
 #include "RemoveExamCommand.h"
-#include "TempDir.h"
 #include "ado/Connection.h"
 #include "ado/Recordset.h"
 
@@ -25,61 +24,6 @@ using platform::vbOK;
 
 const std::string kTitle = "Atenção!";
 constexpr const char* kNoTableText = "-2147217865 - A tabela não existe";
-
-// A database the suite can rebuild for each test.
-class ExamBackend {
-public:
-    virtual ~ExamBackend() = default;
-    // A fresh examination database with the seed rows; its connection string.
-    virtual std::string Fresh(Twins twins) = 0;
-    // Whether a constraint can be checked only at commit.
-    virtual bool HasDeferredConstraints() const = 0;
-    // Whether beginning a transaction takes the write lock, so that a begin
-    // can fail while another session writes.
-    virtual bool BeginTakesWriteLock() const = 0;
-    // The same database, for a session that waits only briefly for locks.
-    virtual std::string WithShortLockWait(const std::string& connectionString) const = 0;
-};
-
-class SqliteBackend : public ExamBackend {
-public:
-    std::string Fresh(Twins twins) override {
-        return CreateSqliteExamDatabase(dir_.file("exames-" + std::to_string(++count_) + ".db"), twins);
-    }
-    bool HasDeferredConstraints() const override { return true; }
-    bool BeginTakesWriteLock() const override { return true; }
-    std::string WithShortLockWait(const std::string& connectionString) const override {
-        return connectionString + ";Busy Timeout=200";
-    }
-
-private:
-    TempDir dir_;
-    int count_ = 0;
-};
-
-// The same suite through the ODBC provider against the private MariaDB
-// server: the statements go there unchanged.
-class MariaDbBackend : public ExamBackend {
-public:
-    std::string Fresh(Twins twins) override {
-        MariaDbServer& server = MariaDbServer::Shared();
-        server.RunSql("DROP DATABASE IF EXISTS " + server.database() + "; CREATE DATABASE " +
-                      server.database() + " CHARACTER SET utf8mb4;");
-        ado::Connection connection(server.ConnectionString());
-        connection.Open();
-        connection.BeginTrans();
-        LoadExamDatabase(connection, twins);
-        connection.CommitTrans();
-        return server.ConnectionString();
-    }
-    bool HasDeferredConstraints() const override { return false; }
-    bool BeginTakesWriteLock() const override { return false; }
-    std::string WithShortLockWait(const std::string& connectionString) const override {
-        return connectionString;
-    }
-};
-
-using BackendFactory = std::function<std::unique_ptr<ExamBackend>()>;
 
 class RemovalSuite : public ::testing::TestWithParam<BackendFactory> {
 protected:
@@ -391,16 +335,7 @@ TEST_P(RemovalSuite, LegacyCascadeTouchesSixTablesAndCarriesOnAfterAFailure) {
     EXPECT_EQ(ado::ToInteger(rs.Fields(0).Value()), 0);
 }
 
-// Each suite instance holds one database; the instance name says which.
-std::string DatabaseName(const ::testing::TestParamInfo<BackendFactory>&) {
-    return "db";
-}
-
-INSTANTIATE_TEST_SUITE_P(Sqlite, RemovalSuite,
-                         ::testing::Values(BackendFactory([] { return std::make_unique<SqliteBackend>(); })),
-                         DatabaseName);
-INSTANTIATE_TEST_SUITE_P(MariaDb, RemovalSuite,
-                         ::testing::Values(BackendFactory([] { return std::make_unique<MariaDbBackend>(); })),
-                         DatabaseName);
+INSTANTIATE_TEST_SUITE_P(Sqlite, RemovalSuite, ::testing::Values(SqliteExamBackend()), DatabaseName);
+INSTANTIATE_TEST_SUITE_P(MariaDb, RemovalSuite, ::testing::Values(MariaDbExamBackend()), DatabaseName);
 
 }  // namespace
