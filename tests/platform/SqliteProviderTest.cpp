@@ -326,6 +326,8 @@ TEST_F(SqliteProvider, FailuresCarryTheirStatusAndChangeNothing) {
         // The target is not in the join: an error, never every row of Aplique.
         {"DELETE Aplique FROM Exame WHERE Exame.Número_Exame = '1'", 0x80040E14u,
          "no such column: Aplique.rowid"},
+        // No statement may load code into the process.
+        {"SELECT load_extension('libm.so.6', 'cos')", 0x80040E14u, "not authorized"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
