@@ -9,10 +9,8 @@ namespace {
 
 const std::string kTitle = "Atenção!";
 
-void showFailure(platform::Toolkit& ui, const std::string& sentence, std::int32_t number,
-                 const std::string& text) {
-    ui.MsgBox(sentence + "', ocorreu o seguinte erro:" + "\n\n" + NumberAndText(number, text),
-              platform::vbOKOnly, kTitle);
+void showFailure(platform::Toolkit& ui, const std::string& sentence, const std::string& error) {
+    ui.MsgBox(sentence + "', ocorreu o seguinte erro:" + "\n\n" + error, platform::vbOKOnly, kTitle);
 }
 
 }  // namespace
@@ -26,9 +24,7 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
     // a failure half-way would leave the examination partly removed, so the
     // cascade does not start at all.
     if (!ado.TransaçãoIniciar(fCN)) {
-        const std::int32_t number = ado.ErrorNumber();
-        const std::string text = ado.ErrorString();
-        showFailure(ui, "Ao iniciar a transação para remover de '" + root, number, text);
+        showFailure(ui, "Ao iniciar a transação para remover de '" + root, RecordedError(ado));
         return false;
     }
 
@@ -37,9 +33,7 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         const std::string sql = CascadeStatementText(statement, Num_Exame, Terminação);
         if (!ado.ExecutarSQL(fCN, sql, recordsAfetados)) {
             // Read the error before the rollback, which may overwrite it.
-            const std::int32_t number = ado.ErrorNumber();
-            const std::string text = ado.ErrorString();
-            showFailure(ui, std::string(statement.label) + Terminação, number, text);
+            showFailure(ui, std::string(statement.label) + Terminação, RecordedError(ado));
             ado.TransaçãoCancelar(fCN);
             return false;
         }
@@ -48,9 +42,7 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
     // A commit that fails has removed nothing; saying so keeps the command
     // from reporting success (and from going on to the twins).
     if (!ado.TransaçãoFinalizar(fCN)) {
-        const std::int32_t number = ado.ErrorNumber();
-        const std::string text = ado.ErrorString();
-        showFailure(ui, "Ao confirmar a remoção em '" + root, number, text);
+        showFailure(ui, "Ao confirmar a remoção em '" + root, RecordedError(ado));
         if (fCN.InTransaction()) ado.TransaçãoCancelar(fCN);
         return false;
     }
@@ -64,11 +56,9 @@ void Deleta_Exame_em_Cascata_old(ado::Connection& fCN, const std::string& Num_Ex
     for (const CascadeStatement& statement : kLegacyStatements) {
         const std::string sql = LegacyStatementText(statement, Num_Exame, Terminação);
         if (!ado.ExecutarSQL(fCN, sql, recordsAfetados)) {
-            const std::int32_t number = ado.ErrorNumber();
-            const std::string text = ado.ErrorString();
-            ui.MsgBox(std::string(statement.label) + Terminação +
-                          " ocorreu o seguinte erro: " + NumberAndText(number, text),
-                      platform::vbOKOnly, kTitle);
+            ui.MsgBox(
+                std::string(statement.label) + Terminação + " ocorreu o seguinte erro: " + RecordedError(ado),
+                platform::vbOKOnly, kTitle);
         }
     }
 }

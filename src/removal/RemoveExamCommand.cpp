@@ -23,9 +23,7 @@ bool examinationExists(const std::string& numeroExame, ado::Connection& connecti
     found = false;
     for (std::string_view suffix : {kLiveTables, kBackupTables}) {
         if (!ado.AbrirRecordset(connection, recordset, ExistenceQuery(numeroExame, suffix))) {
-            const std::int32_t number = ado.ErrorNumber();
-            const std::string text = ado.ErrorString();
-            ui.MsgBox("Ao verificar se o exame existe ocorreu o seguinte erro:" + NumberAndText(number, text),
+            ui.MsgBox("Ao verificar se o exame existe ocorreu o seguinte erro:" + RecordedError(ado),
                       platform::vbOKOnly, kExistenceErrorTitle);
             return false;
         }
