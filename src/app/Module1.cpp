@@ -1,5 +1,11 @@
 #include "Module1.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -122,6 +128,41 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// Opens path for reading when it is a regular file. Anything else that can
+// stand in the file's place is refused as a file-access error rather than
+// read: a directory, a named pipe (opening it would wait for a writer for
+// ever) or a device (an endless one would never reach its end).
+std::unique_ptr<std::FILE, FileCloser> openRegularFile(const std::string& path) {
+#ifdef _WIN32
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) throwFileError(path, "não foi possível abrir", errno);
+    return file;
+#else
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throwFileError(path, "não foi possível abrir", errno);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throwFileError(path, "não foi possível examinar", error);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        ::close(fd);
+        const std::string detail = "LerConfiguração: '" + path + "' não é um arquivo comum";
+        std::cerr << detail << '\n';
+        throw platform::RuntimeError(platform::rt::PathFileAccessError, detail);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::unique_ptr<std::FILE, FileCloser> file(::fdopen(fd, "rb"));
+    if (!file) {
+        const int error = errno;
+        ::close(fd);
+        throwFileError(path, "não foi possível abrir", error);
+    }
+    return file;
+#endif
+}
+
 // Reads the configuration file line by line. A line ends at CR LF, LF or a
 // lone CR; a UTF-8 byte-order mark at the start is skipped; NUL is an
 // ordinary character. Memory stays bounded by kMaxLine whatever the file
@@ -130,9 +171,7 @@ class LineReader {
 public:
     static constexpr std::size_t kMaxLine = 1 << 20;
 
-    explicit LineReader(const std::string& path) : path_(path), file_(std::fopen(path.c_str(), "rb")) {
-        if (!file_) throwFileError(path, "não foi possível abrir", errno);
-    }
+    explicit LineReader(const std::string& path) : path_(path), file_(openRegularFile(path)) {}
 
     bool next(std::string& line, bool& truncated) {
         line.clear();

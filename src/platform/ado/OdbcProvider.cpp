@@ -264,7 +264,16 @@ OdbcSession::~OdbcSession() {
 }
 
 std::unique_ptr<Handle> OdbcSession::newStatement() {
-    return std::make_unique<Handle>(SQL_HANDLE_STMT, connection_.get());
+    try {
+        return std::make_unique<Handle>(SQL_HANDLE_STMT, connection_.get());
+    } catch (const AdoError&) {
+        // A driver refuses a statement on a connection it knows is broken (the
+        // server went away) and says why on the connection: that, not memory,
+        // is the failure to report.
+        if (!readDiagnostics(SQL_HANDLE_DBC, connection_.get()).empty())
+            raise(SQL_HANDLE_DBC, connection_.get(), "allocate a statement", "", false, secrets_);
+        throw;
+    }
 }
 
 bool OdbcSession::execute(Handle& statement, const std::string& sql) {

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <filesystem>
@@ -297,7 +298,16 @@ private:
     [[noreturn]] void fail(const StatementText& text) {
         const int code = sqlite3_extended_errcode(db_);
         const std::string message = sqlite3_errmsg(db_);
-        report(StatusForSqliteFailure(code, message), message, " (SQLite code " + std::to_string(code) + ")",
+        std::uint32_t status = StatusForSqliteFailure(code, message);
+        // SQLite calls only ENOSPC a full disk; a write refused for a quota or
+        // a file-size limit comes as a plain I/O error, yet it is the same
+        // thing to the operator: no room to write.
+        const int systemError = sqlite3_system_errno(db_);
+        if ((code & 0xFF) == SQLITE_IOERR &&
+            (systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG))
+            status = status::MediumFull;
+        report(status, message,
+               " (SQLite code " + std::to_string(code) + ", system error " + std::to_string(systemError) + ")",
                text);
     }
 
@@ -391,6 +401,10 @@ std::unique_ptr<Session> OpenSqliteSession(const std::vector<ConnectionProperty>
     // The value is always a file name: SQLite would take ":memory:" and
     // "file:" names as an in-memory database or a URI with options of its own.
     std::string path = *source;
+    // No file has a NUL in its name; SQLite would open the name cut short at
+    // it, a database other than the one named.
+    if (path.find('\0') != std::string::npos)
+        failOpen(status::FileNotFound, path, "the Data Source names no file (it holds a NUL)");
     if (path.front() == ':' ||
         (path.size() >= 5 && EqualsIgnoreCase(std::string_view(path).substr(0, 5), "file:")))
         path = "./" + path;
