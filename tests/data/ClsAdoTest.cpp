@@ -82,6 +82,13 @@ TEST_F(ClsAdoTest, MissingDatabaseFileGivesANegativeNumber) {
     EXPECT_EQ(cn_.State(), ado::adStateClosed);
 }
 
+TEST_F(ClsAdoTest, ConnectionStringWithANulIsRefused) {
+    const std::string cut = connectionString_ + std::string(1, '\0') + "x";
+    EXPECT_FALSE(ado_.AbrirConexão(cn_, cut));
+    EXPECT_EQ(ado_.ErrorNumber(), 3001);
+    EXPECT_EQ(cn_.State(), ado::adStateClosed);
+}
+
 TEST_F(ClsAdoTest, ExecutingStatementsAndTheStickyErrorState) {
     OpenConnection();
     std::int32_t affected = -7;

@@ -35,6 +35,11 @@ ProviderKind ClassifyProvider(const std::string& providerName) {
 }
 
 std::unique_ptr<Session> OpenSession(const std::string& connectionString) {
+    // Drivers read connection strings up to the first NUL: whatever follows it
+    // (a password, a database name) would silently be dropped, and the
+    // connection made to something other than what the file names.
+    if (connectionString.find('\0') != std::string::npos)
+        throw AdoError(status::InvalidArgument, "The connection string holds a NUL character.");
     const auto properties = ParseConnectionString(connectionString);
     const auto provider = FindProperty(properties, "Provider");
     const ProviderKind kind = provider ? ClassifyProvider(*provider) : ProviderKind::Odbc;
