@@ -91,10 +91,13 @@ TEST(ConfigurationFaults, AConfigurationFileThatIsNotOneEndsStartUpWithAMessage)
     const Shown noConnectionString = {
         "Atenção!",
         kConnectionSentence + "-2147217770 - Não foi possível estabelecer a conexão com o banco de dados"};
-    const Shown noDatabaseFile = {
+    // A connection string cut short by a NUL is refused whole, never opened
+    // as the shorter name.
+    const Shown connectionStringRefused = {
         "Atenção!",
         kConnectionSentence +
-            "-2147287038 - O arquivo do banco de dados não foi encontrado ou não pôde ser aberto"};
+            "3001 - Os argumentos são do tipo errado, estão fora do intervalo aceitável ou estão em "
+            "conflito uns com os outros"};
     struct Case {
         const char* name;
         std::function<void(const std::filesystem::path& ini)> make;
@@ -112,7 +115,7 @@ TEST(ConfigurationFaults, AConfigurationFileThatIsNotOneEndsStartUpWithAMessage)
              std::ofstream(ini, std::ios::binary)
                  << "CONN_SERVER=Provider=SQLite;Data Source=" + dataSource + std::string("\0.old\r\n", 7);
          },
-         noDatabaseFile, frmPrincipal::kExitStartupFailed},
+         connectionStringRefused, frmPrincipal::kExitStartupFailed},
         {"a named pipe that nobody writes", [](const auto& ini) { ASSERT_EQ(mkfifo(ini.c_str(), 0644), 0); },
          accessError, platform::kRuntimeErrorExitCode},
         {"a link to a device that never ends",
