@@ -1,0 +1,302 @@
+// Fuzz target: connection strings.
+//
+// The input is the CONN_SERVER text of the configuration file. It is parsed
+// as an ADO connection string, redacted for diagnostics, classified by its
+// provider and translated into the ODBC connection string of each provider
+// that goes through ODBC. What is checked:
+// - the parsed properties are well formed and FindProperty agrees with them;
+// - a password never survives redaction (ADO and ODBC forms);
+// - read back the way the ODBC driver manager reads it, the ODBC string holds
+//   exactly the keys the translation writes, each value as configured: no
+//   value can end its own pair and add a key of its own.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FuzzCheck.h"
+#include "ado/AdoError.h"
+#include "ado/ConnectionString.h"
+#include "ado/OdbcConnectionString.h"
+#include "ado/Providers.h"
+
+namespace {
+
+using ado::ConnectionProperty;
+using ado::EqualsIgnoreCase;
+using fuzz::Check;
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool isPasswordKey(std::string_view key) {
+    return EqualsIgnoreCase(key, "Password") || EqualsIgnoreCase(key, "PWD") ||
+           EqualsIgnoreCase(key, "Jet OLEDB:Database Password");
+}
+
+// One pair of an ODBC connection string as the driver manager reads it; the
+// value's text (braces included) runs from valueBegin to valueEnd.
+struct OdbcPair {
+    std::string key;
+    std::string value;
+    std::size_t valueBegin;
+    std::size_t valueEnd;
+};
+
+// ODBC's reading: "key=value" pairs split at ";"; a value that opens with "{"
+// runs to the "}" that is not doubled, "}}" standing for "}", and its pair
+// must end there. Nothing when the text is not a list of such pairs.
+std::optional<std::vector<OdbcPair>> readOdbc(std::string_view text) {
+    std::vector<OdbcPair> pairs;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t equals = text.find('=', i);
+        if (equals == std::string_view::npos) return std::nullopt;
+        const std::string_view key = text.substr(i, equals - i);
+        if (key.empty() || key.find(';') != std::string_view::npos) return std::nullopt;
+        std::size_t j = equals + 1;
+        std::string value;
+        if (j < text.size() && text[j] == '{') {
+            ++j;
+            for (;;) {
+                if (j >= text.size()) return std::nullopt;
+                if (text[j] == '}') {
+                    if (j + 1 < text.size() && text[j + 1] == '}') {
+                        value += '}';
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                value += text[j++];
+            }
+            if (j < text.size() && text[j] != ';') return std::nullopt;
+        } else {
+            const std::size_t semicolon = text.find(';', j);
+            const std::size_t end = semicolon == std::string_view::npos ? text.size() : semicolon;
+            value = std::string(text.substr(j, end - j));
+            j = end;
+        }
+        pairs.push_back({std::string(key), std::move(value), equals + 1, j});
+        i = j + 1;
+    }
+    return pairs;
+}
+
+// The value last given to any of keys.
+std::optional<std::string> lastOf(const std::vector<ConnectionProperty>& properties,
+                                  std::initializer_list<std::string_view> keys) {
+    std::optional<std::string> found;
+    for (const auto& p : properties)
+        for (auto key : keys)
+            if (EqualsIgnoreCase(p.key, key)) found = p.value;
+    return found;
+}
+
+const OdbcPair* findPair(const std::vector<OdbcPair>& pairs, std::string_view key) {
+    for (const auto& p : pairs)
+        if (EqualsIgnoreCase(p.key, key)) return &p;
+    return nullptr;
+}
+
+void checkKeysAllowed(const std::vector<OdbcPair>& pairs, std::initializer_list<std::string_view> allowed) {
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        bool known = false;
+        for (auto key : allowed) known = known || pairs[i].key == key;
+        Check(known, "the ODBC string holds only the keys the translation writes");
+        for (std::size_t k = 0; k < i; ++k)
+            Check(!EqualsIgnoreCase(pairs[k].key, pairs[i].key), "each key of the ODBC string appears once");
+    }
+}
+
+void checkValue(const std::vector<OdbcPair>& pairs, std::string_view key,
+                const std::optional<std::string>& expected) {
+    const OdbcPair* pair = findPair(pairs, key);
+    Check(pair != nullptr || !expected, "a configured value reaches the ODBC string");
+    if (pair && expected) Check(pair->value == *expected, "a value reaches the ODBC string unchanged");
+}
+
+// RedactOdbcPasswords against the pairs as ODBC reads them: every PWD or
+// Password value, braces and all, becomes "***" and nothing else changes.
+void checkOdbcRedaction(const std::string& odbc, const std::vector<OdbcPair>& pairs) {
+    std::string expected;
+    std::size_t copied = 0;
+    for (const auto& p : pairs) {
+        if (!EqualsIgnoreCase(p.key, "PWD") && !EqualsIgnoreCase(p.key, "Password")) continue;
+        expected.append(odbc, copied, p.valueBegin - copied);
+        expected += "***";
+        copied = p.valueEnd;
+    }
+    expected.append(odbc, copied);
+    Check(ado::RedactOdbcPasswords(odbc) == expected, "ODBC redaction hides every password and only that");
+}
+
+std::string build(ado::ProviderKind kind, const std::vector<ConnectionProperty>& properties,
+                  const std::vector<std::string>& drivers) {
+    try {
+        return ado::BuildOdbcConnectionString(kind, properties, drivers);
+    } catch (const ado::AdoError&) {
+        Check(false, "a registered driver always stands in for the provider");
+    }
+    return {};
+}
+
+void checkSqlServer(const std::vector<ConnectionProperty>& properties, const std::string& driver) {
+    const std::string odbc = build(ado::ProviderKind::SqlServer, properties, {"SQL Server", driver});
+    const auto pairs = readOdbc(odbc);
+    Check(pairs.has_value(), "the SQL Server string reads back as ODBC pairs");
+    checkKeysAllowed(*pairs,
+                     {"Driver", "Server", "Port", "Database", "UID", "PWD", "Trusted_Connection", "Encrypt",
+                      "TrustServerCertificate", "Encryption", "TDS_Version", "ClientCharset"});
+    Check(pairs->front().key == "Driver" && pairs->front().value == driver, "the driver comes first");
+    checkValue(*pairs, "Database", lastOf(properties, {"Initial Catalog", "Database"}));
+    checkValue(*pairs, "UID", lastOf(properties, {"User ID", "UID", "User"}));
+    checkValue(*pairs, "PWD", lastOf(properties, {"Password", "PWD"}));
+    if (driver != "FreeTDS")
+        checkValue(*pairs, "Server",
+                   lastOf(properties, {"Data Source", "Server", "Address", "Addr", "Network Address"}));
+    checkOdbcRedaction(odbc, *pairs);
+}
+
+void checkAccess(const std::vector<ConnectionProperty>& properties) {
+    const std::string driver = "Microsoft Access Driver (*.mdb, *.accdb)";
+    const std::string odbc = build(ado::ProviderKind::Access, properties, {driver});
+    const auto pairs = readOdbc(odbc);
+    Check(pairs.has_value(), "the Access string reads back as ODBC pairs");
+    checkKeysAllowed(*pairs, {"Driver", "DBQ", "UID", "PWD"});
+    Check(pairs->front().value == driver, "the driver comes first");
+    checkValue(*pairs, "DBQ", lastOf(properties, {"Data Source"}));
+    checkValue(*pairs, "UID", lastOf(properties, {"User ID"}));
+    checkValue(*pairs, "PWD", lastOf(properties, {"Jet OLEDB:Database Password", "Password"}));
+    checkOdbcRedaction(odbc, *pairs);
+}
+
+// A value already in braced form ("{...}" with inner "}" doubled) is meant
+// as what it encloses.
+std::string meantValue(const std::string& value) {
+    if (value.size() < 2 || value.front() != '{' || value.back() != '}') return value;
+    std::string inner;
+    for (std::size_t i = 1; i + 1 < value.size(); ++i) {
+        inner += value[i];
+        if (value[i] == '}') {
+            if (i + 2 < value.size() && value[i + 1] == '}')
+                ++i;
+            else
+                return value;
+        }
+    }
+    return inner;
+}
+
+// MSDASQL: every key but Provider goes on, renamed where ODBC names it
+// differently. "Extended Properties" is an ODBC string written by the
+// administrator and passed on whole, so it is left out of this check.
+void checkOdbc(const std::vector<ConnectionProperty>& properties) {
+    const std::string odbc = build(ado::ProviderKind::Odbc, properties, {});
+    if (lastOf(properties, {"Extended Properties"})) return;
+    const auto pairs = readOdbc(odbc);
+    Check(pairs.has_value(), "the MSDASQL string reads back as ODBC pairs");
+    std::size_t next = 0;
+    for (const auto& p : properties) {
+        if (EqualsIgnoreCase(p.key, "Provider")) continue;
+        Check(next < pairs->size(), "every property becomes one ODBC pair");
+        const OdbcPair& pair = (*pairs)[next++];
+        std::string key = p.key;
+        if (EqualsIgnoreCase(key, "Data Source")) key = "DSN";
+        if (EqualsIgnoreCase(key, "User ID")) key = "UID";
+        if (EqualsIgnoreCase(key, "Password")) key = "PWD";
+        if (EqualsIgnoreCase(key, "Initial Catalog")) key = "DATABASE";
+        Check(pair.key == key, "each pair keeps its key, in order");
+        Check(pair.value == meantValue(p.value), "each pair keeps its value");
+    }
+    Check(next == pairs->size(), "no pair is added");
+    checkOdbcRedaction(odbc, *pairs);
+}
+
+// RedactPasswords: the value of a password key can show in the redacted text
+// only where the same text stands in another key or value. Values holding the
+// separators or "*" could be pieced together from the joins, so they are
+// left out of the check.
+void checkRedaction(const std::string& text, const std::vector<ConnectionProperty>& properties) {
+    const std::string redacted = ado::RedactPasswords(text);
+    for (const auto& secret : properties) {
+        if (!isPasswordKey(secret.key) || secret.value.empty()) continue;
+        if (secret.value.find_first_of(";=*") != std::string::npos) continue;
+        if (redacted.find(secret.value) == std::string::npos) continue;
+        bool elsewhere = false;
+        for (const auto& p : properties) {
+            elsewhere = elsewhere || p.key.find(secret.value) != std::string::npos ||
+                        (!isPasswordKey(p.key) && p.value.find(secret.value) != std::string::npos);
+        }
+        Check(elsewhere, "a password never survives redaction");
+    }
+}
+
+void checkProperties(const std::vector<ConnectionProperty>& properties) {
+    for (const auto& p : properties) {
+        Check(!p.key.empty(), "a key is never empty");
+        Check(p.key.find_first_of("=;") == std::string::npos, "a key holds neither '=' nor ';'");
+        Check(!isSpace(p.key.front()) && !isSpace(p.key.back()), "a key has no white space around it");
+        const auto found = ado::FindProperty(properties, p.key);
+        Check(found.has_value(), "FindProperty finds every key");
+        Check(*found == *lastOf(properties, {p.key}), "FindProperty gives the last value of a key");
+    }
+}
+
+std::string withAsciiCase(std::string text, bool upper) {
+    for (char& c : text) {
+        if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    }
+    return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text = fuzz::Amplified(data, size, std::size_t{256} << 10);
+
+    // Long inputs only look for work that grows faster than the text: the
+    // functions run, the checks (some quadratic themselves) do not.
+    if (text.size() > 65536) {
+        const auto properties = ado::ParseConnectionString(text);
+        ado::FindProperty(properties, "Provider");
+        ado::RedactPasswords(text);
+        ado::ClassifyProvider(text);
+        ado::RequestedLoginTimeout(properties);
+        for (auto kind : {ado::ProviderKind::SqlServer, ado::ProviderKind::Access, ado::ProviderKind::Odbc})
+            ado::RedactOdbcPasswords(build(kind, properties, {"FreeTDS", "Microsoft Access Driver (*.mdb)"}));
+        ado::RedactOdbcPasswords(text);
+        return 0;
+    }
+
+    const auto properties = ado::ParseConnectionString(text);
+    checkProperties(properties);
+    checkRedaction(text, properties);
+
+    const ado::ProviderKind kind = ado::ClassifyProvider(text);
+    Check(kind == ado::ClassifyProvider(withAsciiCase(text, true)) &&
+              kind == ado::ClassifyProvider(withAsciiCase(text, false)),
+          "the provider's name is read without regard to case");
+    if (const auto provider = ado::FindProperty(properties, "Provider")) ado::ClassifyProvider(*provider);
+
+    if (const auto timeout = ado::RequestedLoginTimeout(properties))
+        Check(*timeout >= 0, "no negative time-out");
+
+    // The input itself as one value: it stays one pair, whatever it holds.
+    const std::string pair = "PWD=" + ado::BraceOdbcValue(text) + ";Encrypt=yes";
+    const auto pairs = readOdbc(pair);
+    Check(pairs && pairs->size() == 2 && (*pairs)[0].value == text && (*pairs)[1].key == "Encrypt",
+          "a braced value is read back as itself and ends its own pair");
+    checkOdbcRedaction(pair, *pairs);
+
+    checkSqlServer(properties, "ODBC Driver 18 for SQL Server");
+    checkSqlServer(properties, "FreeTDS");
+    checkAccess(properties);
+    checkOdbc(properties);
+    ado::RedactOdbcPasswords(text);
+    return 0;
+}

@@ -1,0 +1,1 @@
+¥)DELETE Exame FROM Exame WHERE 1 = 1 /* x */ 

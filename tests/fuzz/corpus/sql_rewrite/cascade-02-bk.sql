@@ -1,0 +1,1 @@
+DELETE Exame_Imagem_Backup_BK FROM Exame_Imagem_Backup_BK   INNER JOIN  (Exame_Imagem_BK  INNER JOIN  (Exame_Página_BK  INNER JOIN  Exame_BK ON Exame_Página_BK.Número_Exame  = Exame_BK.Número_Exame)  ON Exame_Imagem_BK.ID_Página     = Exame_Página_BK.ID_Página)  ON Exame_Imagem_Backup_BK.Id_Imagem          = Exame_Imagem_BK.ID_Imagem WHERE (((Exame_BK.Número_Exame)='2001'));

@@ -1,0 +1,1 @@
+DELETE Exame_Imagem_BK FROM Exame_Imagem_BK INNER JOIN  (Exame_Página_BK  INNER JOIN  Exame_BK ON Exame_Página_BK.Número_Exame = Exame_BK.Número_Exame)  ON Exame_Imagem_BK.ID_Página = Exame_Página_BK.ID_Página WHERE (((Exame_BK.Número_Exame)='2001'));

@@ -1,0 +1,1 @@
+DELETE Exame_Imagem FROM Exame_Imagem INNER JOIN  (Exame_Página  INNER JOIN  Exame ON Exame_Página.Número_Exame = Exame.Número_Exame)  ON Exame_Imagem.ID_Página = Exame_Página.ID_Página WHERE (((Exame.Número_Exame)='1001'));

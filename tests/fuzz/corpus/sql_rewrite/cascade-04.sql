@@ -1,0 +1,1 @@
+DELETE Exame_Página FROM Exame_Página INNER JOIN  Exame ON Exame_Página.Número_Exame = Exame.Número_Exame WHERE (((Exame.Número_Exame)='1001'));

@@ -1,0 +1,1 @@
+DELETE Exame_Etapa_Histórico_BK FROM Exame_Etapa_Histórico_BK INNER JOIN  (Exame_Etapa_BK  INNER JOIN  Exame_BK ON Exame_Etapa_BK.Número_Exame = Exame_BK.Número_Exame)  ON Exame_Etapa_Histórico_BK.ID_Exame_Etapa = Exame_Etapa_BK.ID_Exame_Etapa WHERE (((Exame_BK.Número_Exame)='2001'));

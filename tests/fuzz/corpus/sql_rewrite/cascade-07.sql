@@ -1,0 +1,1 @@
+DELETE Exame_Etapa_Histórico FROM Exame_Etapa_Histórico INNER JOIN  (Exame_Etapa  INNER JOIN  Exame ON Exame_Etapa.Número_Exame = Exame.Número_Exame)  ON Exame_Etapa_Histórico.ID_Exame_Etapa = Exame_Etapa.ID_Exame_Etapa WHERE (((Exame.Número_Exame)='1001'));

@@ -1,0 +1,1 @@
+DELETE Exame_Etapa_BK FROM Exame_Etapa_BK INNER JOIN  Exame_BK ON Exame_Etapa_BK.Número_Exame = Exame_BK.Número_Exame WHERE (((Exame_BK.Número_Exame)='2001'));

@@ -1,0 +1,1 @@
+DELETE Exame_Etapa FROM Exame_Etapa INNER JOIN  Exame ON Exame_Etapa.Número_Exame = Exame.Número_Exame WHERE (((Exame.Número_Exame)='1001'));

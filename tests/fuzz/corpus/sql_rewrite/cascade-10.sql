@@ -1,0 +1,1 @@
+DELETE Exame_CID FROM Exame_CID INNER JOIN  Exame ON Exame_CID.Número_Exame = Exame.Número_Exame WHERE (((Exame.Número_Exame)='1001'));

@@ -1,0 +1,1 @@
+DELETE Exame_Descritivo_Impressão_Tipo_BK FROM Exame_Descritivo_Impressão_Tipo_BK INNER JOIN  Exame_BK ON Exame_Descritivo_Impressão_Tipo_BK.Número_Exame = Exame_BK.Número_Exame WHERE (((Exame_BK.Número_Exame)='2001'));

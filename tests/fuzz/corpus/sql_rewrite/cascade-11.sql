@@ -1,0 +1,1 @@
+DELETE Exame_Descritivo_Impressão_Tipo FROM Exame_Descritivo_Impressão_Tipo INNER JOIN  Exame ON Exame_Descritivo_Impressão_Tipo.Número_Exame = Exame.Número_Exame WHERE (((Exame.Número_Exame)='1001'));

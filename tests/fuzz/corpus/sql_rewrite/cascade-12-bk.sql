@@ -1,0 +1,1 @@
+DELETE Exame_Responsável_BK FROM Exame_Responsável_BK INNER JOIN  Exame_BK ON Exame_Responsável_BK.Número_Exame = Exame_BK.Número_Exame WHERE (((Exame_BK.Número_Exame)='2001'));

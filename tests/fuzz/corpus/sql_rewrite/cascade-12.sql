@@ -1,0 +1,1 @@
+DELETE Exame_Responsável FROM Exame_Responsável INNER JOIN  Exame ON Exame_Responsável.Número_Exame = Exame.Número_Exame WHERE (((Exame.Número_Exame)='1001'));

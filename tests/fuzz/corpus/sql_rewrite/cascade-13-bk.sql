@@ -1,0 +1,1 @@
+DELETE Exame_BK FROM Exame_BK WHERE (((Exame_BK.Número_Exame)='2001'));

@@ -1,0 +1,1 @@
+DELETE Exame FROM Exame WHERE (((Exame.Número_Exame)='1001'));

@@ -1,0 +1,1 @@
+select count(*) from Exame_BK Where Número_Exame = '1001'

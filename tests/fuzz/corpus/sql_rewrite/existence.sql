@@ -1,0 +1,1 @@
+select count(*) from Exame Where Número_Exame = '1001'

@@ -1,0 +1,1 @@
+DELETE Aplique_BK FROM ((Exame_BK INNER JOIN Exame_Página_BK ON Exame_BK.Número_Exame = Exame_Página_BK.Número_Exame) INNER JOIN Exame_Imagem_BK ON Exame_Página_BK.ID_Página = Exame_Imagem_BK.ID_Página) INNER JOIN Aplique_BK ON Exame_Imagem_BK.ID_Imagem = Aplique_BK.Id_Imagem WHERE (((Exame_BK.Número_Exame)='O''Brien -- ;'));

@@ -1,0 +1,1 @@
+DELETE  Exame_Imagem FROM (Exame INNER JOIN Exame_Página ON Exame.Número_Exame = Exame_Página.Número_Exame) INNER JOIN Exame_Imagem ON Exame_Página.ID_Página = Exame_Imagem.ID_Página WHERE (((Exame.Número_Exame)='1002'));

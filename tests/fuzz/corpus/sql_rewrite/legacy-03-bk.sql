@@ -1,0 +1,1 @@
+DELETE Exame_Página_BK FROM Exame_BK INNER JOIN Exame_Página_BK ON Exame_BK.Número_Exame = Exame_Página_BK.Número_Exame WHERE (((Exame_BK.Número_Exame)='O''Brien -- ;'));

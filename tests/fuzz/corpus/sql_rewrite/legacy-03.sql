@@ -1,0 +1,1 @@
+DELETE Exame_Página FROM Exame INNER JOIN Exame_Página ON Exame.Número_Exame = Exame_Página.Número_Exame WHERE (((Exame.Número_Exame)='1002'));

@@ -1,0 +1,1 @@
+DELETE Exame_Descritivo_BK FROM Exame_Descritivo_BK INNER JOIN Exame_BK ON Exame_Descritivo_BK.Número_Exame = Exame_BK.Número_Exame WHERE (((Exame_BK.Número_Exame)='O''Brien -- ;'));

@@ -1,0 +1,1 @@
+DELETE Exame_Descritivo FROM Exame_Descritivo INNER JOIN Exame ON Exame_Descritivo.Número_Exame = Exame.Número_Exame WHERE (((Exame.Número_Exame)='1002'));

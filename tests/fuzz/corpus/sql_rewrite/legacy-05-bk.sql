@@ -1,0 +1,1 @@
+DELETE Bethesda_BK FROM Bethesda_BK INNER JOIN Exame_BK ON Bethesda_BK.Número_Exame = Exame_BK.Número_Exame WHERE (((Exame_BK.Número_Exame)='O''Brien -- ;'));

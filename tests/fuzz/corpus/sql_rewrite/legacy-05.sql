@@ -1,0 +1,1 @@
+DELETE Bethesda FROM Bethesda INNER JOIN Exame ON Bethesda.Número_Exame = Exame.Número_Exame WHERE (((Exame.Número_Exame)='1002'));

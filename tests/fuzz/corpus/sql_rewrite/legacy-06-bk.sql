@@ -1,0 +1,1 @@
+DELETE Exame_BK From Exame_BK WHERE (((Exame_BK.Número_Exame)='O''Brien -- ;'));

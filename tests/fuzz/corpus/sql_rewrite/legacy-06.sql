@@ -1,0 +1,1 @@
+DELETE Exame From Exame WHERE (((Exame.Número_Exame)='1002'));

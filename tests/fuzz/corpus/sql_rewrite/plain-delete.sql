@@ -1,0 +1,1 @@
+DELETE FROM Exame WHERE Número_Exame = x'31'

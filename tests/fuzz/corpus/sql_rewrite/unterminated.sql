@@ -1,0 +1,1 @@
+DELETE Exame FROM Exame WHERE Número_Exame = 'sem fim
