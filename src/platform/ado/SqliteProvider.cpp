@@ -401,10 +401,6 @@ std::unique_ptr<Session> OpenSqliteSession(const std::vector<ConnectionProperty>
     // The value is always a file name: SQLite would take ":memory:" and
     // "file:" names as an in-memory database or a URI with options of its own.
     std::string path = *source;
-    // No file has a NUL in its name; SQLite would open the name cut short at
-    // it, a database other than the one named.
-    if (path.find('\0') != std::string::npos)
-        failOpen(status::FileNotFound, path, "the Data Source names no file (it holds a NUL)");
     if (path.front() == ':' ||
         (path.size() >= 5 && EqualsIgnoreCase(std::string_view(path).substr(0, 5), "file:")))
         path = "./" + path;
