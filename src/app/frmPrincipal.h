@@ -1,6 +1,6 @@
-// The main window: the examination number box and the "Remover" button. It is
-// the program's start-up object; Form_Load opens the database before the
-// window is first shown.
+// The main window on Qt: the examination number box and the "Remover" button.
+// It lays out the controls that frmPrincipalCore describes and forwards its
+// events there; the start-up sequence and the removal live in the core.
 #pragma once
 
 #include <QWidget>
@@ -9,6 +9,7 @@
 
 #include "Toolkit.h"
 #include "ado/Connection.h"
+#include "frmPrincipalCore.h"
 
 class QLabel;
 class QLineEdit;
@@ -17,24 +18,20 @@ class QPushButton;
 class frmPrincipal : public QWidget {
 public:
     // The exit status of a start-up that ended after its message.
-    static constexpr int kExitStartupFailed = 1;
+    static constexpr int kExitStartupFailed = app::frmPrincipalCore::kExitStartupFailed;
 
     // toolkit: where message boxes, the pointer and End go; null gives the
     // form a Qt toolkit of its own, bound to itself.
     explicit frmPrincipal(platform::Toolkit* toolkit = nullptr, QWidget* parent = nullptr);
     ~frmPrincipal() override;
 
-    // Loads the form the way the platform does at program start: runs
-    // Form_Load, with an error that nothing caught ending the program through
-    // the run-time error report. True when the window may be shown; false when
-    // the program has ended (toolkit().ExitCode() then holds its status).
-    bool Load();
+    // frmPrincipalCore::Load: true when the window may be shown.
+    bool Load() { return core_.Load(); }
 
-    // The start-up sequence: finds and reads the configuration file and opens
-    // the program's connection; every failure ends the program.
-    void Form_Load();
+    // The start-up sequence (frmPrincipalCore::Form_Load).
+    void Form_Load() { core_.Form_Load(); }
 
-    // The click of "Remover".
+    // The click of "Remover", with the text box's content.
     void cmdAtualizar_Click();
 
     // The older six-table cascade, kept public on the window.
@@ -45,6 +42,7 @@ public:
     void centreOnScreen();
 
     platform::Toolkit& toolkit() { return *toolkit_; }
+    app::frmPrincipalCore& core() { return core_; }
 
     QPushButton* const cmdAtualizar;
     QLabel* const Label1;
@@ -54,9 +52,10 @@ private:
     // Form positions and sizes are in twips (1/1440 inch).
     int twipsToPixelsX(int twips) const;
     int twipsToPixelsY(int twips) const;
-    void placeInTwips(QWidget* control, int left, int top, int width, int height);
+    void placeInTwips(QWidget* control, const platform::TwipsRect& place);
     void showWholeCaption(QLabel* label);
 
     std::unique_ptr<platform::Toolkit> ownToolkit_;
     platform::Toolkit* toolkit_;
+    app::frmPrincipalCore core_;
 };

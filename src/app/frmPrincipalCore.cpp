@@ -1,0 +1,69 @@
+#include "frmPrincipalCore.h"
+
+#include <iostream>
+
+#include "CascadeDelete.h"
+#include "DE.h"
+#include "Module1.h"
+#include "RemoveExamCommand.h"
+#include "RuntimeErrorReport.h"
+#include "TextCase.h"
+#include "clsADO.h"
+#include "clsIO.h"
+
+namespace app {
+
+bool frmPrincipalCore::Load() {
+    return platform::RunGuarded(toolkit_, [this] { Form_Load(); }) && !toolkit_.Ended();
+}
+
+void frmPrincipalCore::Form_Load() {
+    Module1::gDirWindows = Module1::RetornarDiretórioWindows();
+    const std::string caminho = Module1::gDirWindows + "Quelvomir.INI";
+
+    clsIO io;
+    if (!io.ZuDir(caminho)) {
+        std::cerr << "remover-exame: configuration file not found: " << caminho << std::endl;
+        toolkit_.MsgBox("Não foi encontrado o arquivo '" + platform::UpperCase(caminho) + ".'",
+                        platform::vbOKOnly, "Atenção!");
+        toolkit_.End(kExitStartupFailed);
+        return;
+    }
+
+    if (!Module1::LerConfiguração(caminho)) {
+        toolkit_.End(kExitStartupFailed);
+        return;
+    }
+
+    ado::Connection& conexão = DE::Instance().Conexão_Atual();
+    clsADO ado;
+    if (!ado.AbrirConexão(conexão, Module1::gConnServer)) {
+        const std::int32_t número = ado.ErrorNumber();
+        const std::string texto = ado.ErrorString();
+        // Not the connection string: it may hold a password.
+        std::cerr << "remover-exame: cannot open the database named by CONN_SERVER in " << caminho
+                  << ": error " << número << " - " << texto << std::endl;
+        toolkit_.MsgBox(
+            "Ao abrir a conexão com o banco de dados ocoreu o seguinte erro."
+            "\r\n\r\nErro nº " +
+                std::to_string(número) + " - " + texto,
+            platform::vbOKOnly, "Atenção!");
+        toolkit_.End(kExitStartupFailed);
+        return;
+    }
+}
+
+void frmPrincipalCore::cmdAtualizar_Click(const std::string& txtNumExame) {
+    removal::cmdAtualizar_Click(txtNumExame, DE::Instance().Conexão_Atual(), toolkit_);
+}
+
+void frmPrincipalCore::ClickRemover(const std::string& txtNumExame) {
+    platform::RunGuarded(toolkit_, [&] { cmdAtualizar_Click(txtNumExame); });
+}
+
+void frmPrincipalCore::Deleta_Exame_em_Cascata_old(ado::Connection& fCN, const std::string& Num_Exame,
+                                                   const std::string& Terminação) {
+    removal::Deleta_Exame_em_Cascata_old(fCN, Num_Exame, Terminação, toolkit_);
+}
+
+}  // namespace app

@@ -1,0 +1,74 @@
+// What the main window decides, free of any window toolkit: its captions and
+// layout (in twips), the start-up sequence and the click of "Remover".
+//
+// A front end (Qt on Linux, Win32 on Windows) does only this with it:
+//  - creates the window with kCaption, a fixed frame without minimise or
+//    maximise button, a client area of kClientWidth x kClientHeight twips,
+//    centred on the screen and left out of the taskbar, and places the three
+//    controls of kControls, converting twips through its own screen's DPI;
+//    the button is not the default button and holds the focus at first;
+//  - creates one frmPrincipalCore with its platform::Toolkit and calls Load()
+//    before showing anything; when it returns false the program leaves with
+//    toolkit.ExitCode() and the window is never shown;
+//  - on a click of the button, calls ClickRemover() with the text box's text
+//    exactly as typed (UTF-8), and accepts no input and no close request
+//    until it returns.
+#pragma once
+
+#include <string>
+
+#include "Toolkit.h"
+#include "Twips.h"
+#include "ado/Connection.h"
+
+namespace app {
+
+class frmPrincipalCore {
+public:
+    static constexpr const char* kCaption = "Quelvomir 4.0 - Remover exame";
+    static constexpr int kClientWidth = 4455;
+    static constexpr int kClientHeight = 1950;
+
+    static constexpr const char* kCaptionCmdAtualizar = "Remover";
+    static constexpr const char* kCaptionLabel1 = "Número Exame:";
+    static constexpr platform::TwipsRect kCmdAtualizar{1440, 1110, 1650, 465};
+    static constexpr platform::TwipsRect kLabel1{690, 600, 1125, 195};
+    static constexpr platform::TwipsRect kTxtNumExame{1950, 570, 1815, 285};
+
+    // The exit status of a start-up that ended after its message.
+    static constexpr int kExitStartupFailed = 1;
+
+    // toolkit shows the messages, sets the window's pointer and ends the
+    // program; it must outlive the core.
+    explicit frmPrincipalCore(platform::Toolkit& toolkit) : toolkit_(toolkit) {}
+
+    // Loads the form the way the platform does at program start: runs
+    // Form_Load, with an error that nothing caught ending the program through
+    // the run-time error report. True when the window may be shown; false when
+    // the program has ended (toolkit().ExitCode() then holds its status).
+    bool Load();
+
+    // The start-up sequence: finds and reads the configuration file and opens
+    // the program's connection; every failure ends the program.
+    void Form_Load();
+
+    // The click of "Remover" with the number as typed; what escapes it is
+    // raised to the caller.
+    void cmdAtualizar_Click(const std::string& txtNumExame);
+
+    // The event as a front end delivers it: cmdAtualizar_Click, with what it
+    // does not catch ending the program through the run-time error report, so
+    // that no exception reaches the front end's event loop.
+    void ClickRemover(const std::string& txtNumExame);
+
+    // The older six-table cascade, kept public on the window.
+    void Deleta_Exame_em_Cascata_old(ado::Connection& fCN, const std::string& Num_Exame,
+                                     const std::string& Terminação);
+
+    platform::Toolkit& toolkit() { return toolkit_; }
+
+private:
+    platform::Toolkit& toolkit_;
+};
+
+}  // namespace app
