@@ -1,140 +1,38 @@
 #include "DirListBox.h"
 
-#include <dirent.h>
-
-#include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <filesystem>
-#include <vector>
-
-#include <QApplication>
+#include <QPointer>
 #include <QStyle>
 #include <QTimer>
 
-#include "RuntimeError.h"
-
-namespace fs = std::filesystem;
-
-namespace {
-
-constexpr int kPathRole = Qt::UserRole;
-
-// "c:" alone, or followed by a space and anything (a drive list entry).
-bool IsDriveAlone(const std::string& text) {
-    return text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':' &&
-           (text.size() == 2 || text[2] == ' ');
+DirListBox::DirListBox(QWidget* parent) : DirListBox(*new dialogs::DirList, parent) {
+    own_.reset(&model_);
 }
 
-std::string LowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-// The subdirectories of directory, sorted without regard to case; hidden
-// ones (a leading ".") are left out, as the classic control leaves out
-// hidden directories. Throws the run-time error of a directory that cannot
-// be read.
-std::vector<std::string> Subdirectories(const std::string& directory) {
-    DIR* handle = opendir(directory.c_str());
-    if (!handle) {
-        throw platform::RuntimeError(platform::RuntimeErrorFromErrno(errno),
-                                     "cannot read '" + directory + "'");
-    }
-    std::vector<std::string> names;
-    while (dirent* entry = readdir(handle)) {
-        const std::string name = entry->d_name;
-        if (name.empty() || name[0] == '.') continue;
-        std::error_code ec;
-        if (fs::is_directory(fs::path(directory) / name, ec)) names.push_back(name);
-    }
-    closedir(handle);
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const std::string la = LowerCase(a), lb = LowerCase(b);
-        return la != lb ? la < lb : a < b;
+DirListBox::DirListBox(dialogs::DirList& model, QWidget* parent) : QListWidget(parent), model_(model) {
+    model_.SetRedraw([this] { Redraw(); });
+    model_.AddChangeHandler([self = QPointer<DirListBox>(this)] {
+        if (self) emit self->changed();
     });
-    return names;
-}
-
-}  // namespace
-
-DirListBox::DirListBox(QWidget* parent) : QListWidget(parent), path_("/") {
-    Fill(Subdirectories(path_));
-    // The list is rebuilt when the path changes, which must not happen while
-    // the view is still delivering the double-click: open the entry after it.
+    // Opening rebuilds the rows, which must not happen while the view is
+    // still delivering the double-click: open the entry after it.
     connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         const int row = this->row(item);
         QTimer::singleShot(0, this, [this, row] { OpenEntry(row); });
     });
+    Redraw();
 }
 
-void DirListBox::SetPath(const std::string& vNewValue) {
-    std::string target;
-    if (IsDriveAlone(vNewValue)) {
-        if (std::toupper(static_cast<unsigned char>(vNewValue[0])) != 'C') {
-            throw platform::RuntimeError(platform::rt::DeviceUnavailable,
-                                         "no such drive: '" + vNewValue + "'");
-        }
-        target = "/";
-    } else {
-        std::error_code ec;
-        const fs::path full = vNewValue.empty() ? fs::path() : fs::absolute(vNewValue, ec);
-        if (vNewValue.empty() || ec) {
-            throw platform::RuntimeError(platform::rt::PathNotFound, "path not found: '" + vNewValue + "'");
-        }
-        target = full.lexically_normal().string();
-        if (target.size() > 1 && target.back() == '/') target.pop_back();
-    }
-    std::error_code ec;
-    if (!fs::is_directory(target, ec)) {
-        throw platform::RuntimeError(platform::rt::PathNotFound, "path not found: '" + vNewValue + "'");
-    }
-    const std::vector<std::string> subdirectories = Subdirectories(target);
-    const bool changes = target != path_;
-    path_ = target;
-    Fill(subdirectories);
-    if (changes) emit changed();
+DirListBox::~DirListBox() {
+    model_.SetRedraw(nullptr);
 }
 
-void DirListBox::OpenEntry(int row) {
-    if (row < 0 || row >= count()) return;
-    try {
-        SetPath(EntryPath(row));
-    } catch (...) {
-        if (errorHandler_) errorHandler_(std::current_exception());
-    }
-}
-
-std::string DirListBox::EntryPath(int row) const {
-    const QListWidgetItem* entry = item(row);
-    return entry ? entry->data(kPathRole).toString().toStdString() : std::string();
-}
-
-void DirListBox::Fill(const std::vector<std::string>& subdirectories) {
+void DirListBox::Redraw() {
     clear();
     const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    // The chain from the root down to the current directory, one level of
-    // indentation each, then the subdirectories one level deeper.
-    std::vector<fs::path> chain;
-    for (fs::path p = path_;; p = p.parent_path()) {
-        chain.push_back(p);
-        if (p == p.root_path() || p.parent_path() == p) break;
+    for (const auto& entry : model_.Entries()) {
+        new QListWidgetItem(entry.open ? openIcon : closedIcon,
+                            QString(entry.level * 2, ' ') + QString::fromStdString(entry.name), this);
     }
-    std::reverse(chain.begin(), chain.end());
-    int level = 0;
-    for (const auto& directory : chain) {
-        const std::string name = directory == directory.root_path() ? "/" : directory.filename().string();
-        auto* entry =
-            new QListWidgetItem(openIcon, QString(level * 2, ' ') + QString::fromStdString(name), this);
-        entry->setData(kPathRole, QString::fromStdString(directory.string()));
-        ++level;
-    }
-    setCurrentRow(count() - 1);
-    for (const auto& name : subdirectories) {
-        auto* entry =
-            new QListWidgetItem(closedIcon, QString(level * 2, ' ') + QString::fromStdString(name), this);
-        entry->setData(kPathRole, QString::fromStdString((fs::path(path_) / name).string()));
-    }
+    setCurrentRow(model_.ListIndex());
 }

@@ -1,71 +1,56 @@
-// The drive list: a drop-down of the machine's drives.
-//
-// Linux has no drive letters, so the entries are the mount points of the real
-// file systems. Drive C stands for the root file system: its entry reads
-// "c: /", so code that looks at an entry's first character ("c") or first two
-// characters ("c:") finds drive C as it would on a machine with letters. Every
-// other entry starts with its mount point path, and that path is its drive.
-// A path belongs to the drive whose mount point is its longest leading part.
+// The drive list on Qt: a drop-down that shows a dialogs::DriveList and
+// forwards the operator's pick to it. The rules live in DriveList.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <QComboBox>
 
+#include "DriveList.h"
+
 class DriveListBox : public QComboBox {
     Q_OBJECT
 
 public:
-    // Lists the mounted file systems and selects drive C.
+    // A list of its own, on the mounted file systems with drive C selected.
     explicit DriveListBox(QWidget* parent = nullptr);
+    // Shows model, which must outlive the widget.
+    explicit DriveListBox(dialogs::DriveList& model, QWidget* parent = nullptr);
+    ~DriveListBox() override;
 
-    // Replaces the entries by the given mount points ("/" becomes drive C).
-    // The selection stays on the drive that held the old selection when it is
-    // still listed, else on the first entry; no change event is raised.
-    void SetDrives(const std::vector<std::string>& mountPoints);
+    dialogs::DriveList& Model() { return model_; }
 
-    int ListCount() const { return count(); }
-    std::string List(int index) const;
-    int ListIndex() const { return currentIndex(); }
-    // Selects an entry; raises the change event when the selection moves.
-    void SetListIndex(int index);
+    // The members of DriveList, on the list this widget shows.
+    void SetDrives(const std::vector<std::string>& mountPoints) { model_.SetDrives(mountPoints); }
+    int ListCount() const { return model_.ListCount(); }
+    std::string List(int index) const { return model_.List(index); }
+    int ListIndex() const { return model_.ListIndex(); }
+    void SetListIndex(int index) { model_.SetListIndex(index); }
+    std::string Drive() const { return model_.Drive(); }
+    void SetDrive(const std::string& vNewValue) { model_.SetDrive(vNewValue); }
+    std::string DriveOfPath(const std::string& path) const { return model_.DriveOfPath(path); }
 
-    // The text of the selected entry.
-    std::string Drive() const;
-    // Selects the drive that vNewValue designates: a drive ("c:", or an entry
-    // text such as "c: /") or a path, whose drive is the mount point holding
-    // it. A drive that is not listed raises run-time error 68 (Device
-    // unavailable) and leaves the selection as it was.
-    void SetDrive(const std::string& vNewValue);
-
-    // The drive that an entry text names: its letter and colon ("c:") when it
-    // starts with them, otherwise the text itself (a mount point path).
-    static std::string DriveOfEntry(const std::string& entryText);
-    // The directory where a drive's file system is mounted: "/" for C, the
-    // mount point for a mount point, empty for a letter that has no drive.
-    static std::string MountPointOfDrive(const std::string& drive);
-    // The drive (as DriveOfEntry gives it) of the listed entry that holds
-    // path, or empty when no entry does. Relative paths are taken from the
-    // process working directory.
-    std::string DriveOfPath(const std::string& path) const;
-
-    // The mount points of the real file systems in the text of
-    // /proc/self/mounts: "/" first (always present), then the others sorted,
-    // without pseudo file systems (proc, sysfs, cgroup, devpts, tmpfs, ...)
-    // nor anything mounted under /proc, /sys or /dev.
-    static std::vector<std::string> ParseMounts(const std::string& mountsText);
-    // ParseMounts on this process's mount table, keeping only directories.
-    static std::vector<std::string> MountedFileSystems();
+    static std::string DriveOfEntry(const std::string& entryText) {
+        return dialogs::DriveList::DriveOfEntry(entryText);
+    }
+    static std::string MountPointOfDrive(const std::string& drive) {
+        return dialogs::DriveList::MountPointOfDrive(drive);
+    }
+    static std::vector<std::string> ParseMounts(const std::string& mountsText) {
+        return dialogs::DriveList::ParseMounts(mountsText);
+    }
+    static std::vector<std::string> MountedFileSystems() { return dialogs::DriveList::MountedFileSystems(); }
 
 signals:
     // The selection changed, by the operator or by code.
     void changed();
 
 private:
-    // Index of the entry for drive, or -1.
-    int IndexOfDrive(const std::string& drive) const;
+    void Redraw();
 
-    std::vector<std::string> mountPoints_;  // per entry, in list order
-    bool rebuilding_ = false;
+    std::unique_ptr<dialogs::DriveList> own_;
+    dialogs::DriveList& model_;
+    bool redrawing_ = false;
 };

@@ -1,4 +1,4 @@
-// frmPath: the modal directory chooser.
+// frmPath: the modal directory chooser on Qt.
 //
 // The operator picks a drive and a directory, or types a path, and confirms
 // with OK or gives up with Cancel. A caller may preset the starting directory
@@ -8,6 +8,9 @@
 // The form is loaded on first use: showing it, or using one of its controls
 // (SetPathInício included), runs Form_Load once. OK and Cancel hide the form
 // without unloading it, so its state survives until it is shown again.
+//
+// The window only lays out the controls and forwards their events: the fields,
+// the lists' state and every handler live in dialogs::frmPathCore.
 #pragma once
 
 #include <memory>
@@ -16,6 +19,7 @@
 #include <QDialog>
 
 #include "Toolkit.h"
+#include "frmPathCore.h"
 
 class QLabel;
 class QLineEdit;
@@ -23,7 +27,7 @@ class QPushButton;
 class DirListBox;
 class DriveListBox;
 
-class frmPath : public QDialog {
+class frmPath : public QDialog, private dialogs::frmPathView {
     Q_OBJECT
 
 public:
@@ -32,26 +36,20 @@ public:
     explicit frmPath(platform::Toolkit* toolkit = nullptr, QWidget* parent = nullptr);
     ~frmPath() override;
 
-    // The preset last given, not the directory finally chosen.
-    std::string PathInício() const;
-    // Stores the preset and points the lists and the path box at it. Raises
-    // what Configura_Path raises.
-    void SetPathInício(const std::string& vNewValue);
-    // Points both lists and the path box at fPath, or at drive C when fPath
-    // does not exist. Catches nothing: a path that the directory list refuses
-    // (an existing file, say) raises platform::RuntimeError 76 to the caller.
-    void Configura_Path(const std::string& fPath);
-    // True when the drive can be read; otherwise tells the operator why.
-    bool Verifica_Drive(const std::string& fDrive);
-    bool OK() const;
-    void SetOK(bool vNewValue);
+    // The members of frmPathCore, on this dialog.
+    std::string PathInício() const { return core_.PathInício(); }
+    void SetPathInício(const std::string& vNewValue) { core_.SetPathInício(vNewValue); }
+    void Configura_Path(const std::string& fPath) { core_.Configura_Path(fPath); }
+    bool Verifica_Drive(const std::string& fDrive) { return core_.Verifica_Drive(fDrive); }
+    bool OK() const { return core_.OK(); }
+    void SetOK(bool vNewValue) { core_.SetOK(vNewValue); }
+    void cmdCancel_Click() { core_.cmdCancel_Click(); }
+    void cmdOK_Click() { core_.cmdOK_Click(); }
+    void dirDirs_Change() { core_.dirDirs_Change(); }
+    void drvDrives_Change() { core_.drvDrives_Change(); }
+    void Form_Load() { core_.Form_Load(); }
 
-    // Event handlers; the widgets' signals reach them through an event guard.
-    void cmdCancel_Click();
-    void cmdOK_Click();
-    void dirDirs_Change();
-    void drvDrives_Change();
-    void Form_Load();
+    dialogs::frmPathCore& core() { return core_; }
 
     // The text of the path box: the chosen path once OK has closed the form.
     std::string CaminhoEscolhido();
@@ -73,18 +71,15 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void Carregar();
-    // Runs a handler for a widget's signal: nothing it throws may reach the
-    // event loop, so a failure becomes the run-time error report.
-    void Guardado(void (frmPath::*handler)());
-
-    bool fEventosAtivos = false;
-    std::string fPathInício;
-    bool fOK = false;
+    // frmPathView
+    void ShowCaptions() override;
+    void ShowTxtPath() override;
+    void SelectAllTxtPath() override;
+    void Hide(bool accepted) override;
 
     std::unique_ptr<platform::Toolkit> ownToolkit_;
     platform::Toolkit* toolkit_;
-    bool loaded_ = false;
+    dialogs::frmPathCore core_;
 
     QLabel* lblPath_;
     QLineEdit* txtPath_;
