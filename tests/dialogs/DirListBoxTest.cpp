@@ -39,49 +39,6 @@ TEST_F(DirListBoxTest, StartsOnDriveCCurrentDirectory) {
     EXPECT_EQ(fresh.Path(), "/");
 }
 
-TEST_F(DirListBoxTest, SettingThePathNormalisesItOrRefusesIt) {
-    struct Case {
-        std::string value;
-        std::string path;  // expected path afterwards; empty: refused
-        int error;
-    };
-    const Case cases[] = {
-        {Dir("b"), Dir("b"), 0},
-        {Dir("b") + "/", Dir("b"), 0},
-        {Dir("b") + "/../A/.", Dir("A"), 0},
-        {"c:", "/", 0},
-        {"C:", "/", 0},
-        {"c: /", "/", 0},
-        {Dir("arquivo.txt"), "", 76},
-        {Dir("falta"), "", 76},
-        {Dir("falta") + "/b", "", 76},
-        {"", "", 76},
-        {"x:", "", 68},
-    };
-    for (const auto& c : cases) {
-        list.SetPath(Dir("c"));
-        try {
-            list.SetPath(c.value);
-            EXPECT_EQ(c.error, 0) << c.value;
-            EXPECT_EQ(list.Path(), c.path) << c.value;
-        } catch (const platform::RuntimeError& e) {
-            EXPECT_EQ(e.number(), c.error) << c.value;
-            EXPECT_EQ(list.Path(), Dir("c")) << c.value;
-        }
-    }
-}
-
-TEST_F(DirListBoxTest, ChangeEventWhenThePathChangesAlsoFromCode) {
-    list.SetPath(Dir("b"));
-    EXPECT_EQ(changes, 1);
-    list.SetPath(Dir("b") + "/");  // the same directory
-    EXPECT_EQ(changes, 1);
-    EXPECT_THROW(list.SetPath(Dir("falta")), platform::RuntimeError);
-    EXPECT_EQ(changes, 1);
-    list.SetPath("c:");
-    EXPECT_EQ(changes, 2);
-}
-
 TEST_F(DirListBoxTest, ListsTheChainAboveAndTheVisibleSubdirectoriesBelow) {
     list.SetPath(Dir());
     std::vector<std::string> chain;
@@ -109,22 +66,6 @@ TEST_F(DirListBoxTest, DoubleClickOpensTheEntry) {
     // Back up the chain: the entry above the current directory.
     const int parentRow = list.currentRow() - 1;
     list.OpenEntry(parentRow);
-    EXPECT_EQ(list.Path(), Dir());
-}
-
-TEST_F(DirListBoxTest, OpeningAVanishedEntryGoesToTheErrorHandler) {
-    std::int32_t reported = 0;
-    list.SetErrorHandler([&](std::exception_ptr error) {
-        try {
-            std::rethrow_exception(error);
-        } catch (const platform::RuntimeError& e) {
-            reported = e.number();
-        }
-    });
-    list.SetPath(Dir());
-    fs::remove(tmp.path() / "c");
-    list.OpenEntry(list.count() - 1);
-    EXPECT_EQ(reported, 76);
     EXPECT_EQ(list.Path(), Dir());
 }
 

@@ -1,0 +1,181 @@
+// The main window's decisions without a window: start-up (Form_Load) and the
+// click of "Remover", through the toolkit double.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <regex>
+
+#include "DE.h"
+#include "ErrorMessages.h"
+#include "ExamDatabase.h"
+#include "FakeToolkit.h"
+#include "Module1.h"
+#include "TempDir.h"
+#include "TextCase.h"
+#include "frmPrincipalCore.h"
+
+namespace {
+
+const std::string kConnectionSentence = "Ao abrir a conexão com o banco de dados ocoreu o seguinte erro.";
+
+std::string upperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+class FrmPrincipalCoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* windir = std::getenv("WINDIR")) savedWindir_ = windir;
+        Module1::gDirWindows.clear();
+        Module1::gConnServer.clear();
+        Module1::gConnLocal.clear();
+        Module1::gDirSvr.clear();
+    }
+    void TearDown() override {
+        // DE lives for the whole test program: leave its connection closed.
+        ado::Connection& connection = DE::Instance().Conexão_Atual();
+        if (connection.State() == ado::adStateOpen) connection.Close();
+        if (savedWindir_)
+            setenv("WINDIR", savedWindir_->c_str(), 1);
+        else
+            unsetenv("WINDIR");
+    }
+
+    // Makes directory the Windows directory, with a configuration file holding
+    // ini when given.
+    void useWindowsDirectory(const std::filesystem::path& directory, std::optional<std::string> ini = {}) {
+        std::filesystem::create_directories(directory);
+        setenv("WINDIR", directory.c_str(), 1);
+        if (ini) temp.write(std::filesystem::relative(directory / "Quelvomir.INI", temp.path()), *ini);
+    }
+
+    void expectEnded() {
+        EXPECT_TRUE(ui.Ended());
+        EXPECT_NE(ui.ExitCode(), 0);
+        EXPECT_EQ(DE::Instance().Conexão_Atual().State(), ado::adStateClosed);
+    }
+
+    testing_support::TempDir temp;
+    testing_support::FakeToolkit ui;
+
+private:
+    std::optional<std::string> savedWindir_;
+};
+
+TEST_F(FrmPrincipalCoreTest, MissingConfigurationFileIsNamedInUpperCase) {
+    useWindowsDirectory(temp.path() / "configuração");
+    app::frmPrincipalCore w(ui);
+
+    EXPECT_FALSE(w.Load());
+
+    ASSERT_EQ(ui.calls.size(), 1u);
+    EXPECT_EQ(ui.calls[0].prompt, "Não foi encontrado o arquivo '" + upperAscii(temp.path().string()) +
+                                      "/CONFIGURAÇÃO/QUELVOMIR.INI.'");
+    EXPECT_EQ(ui.calls[0].title, "Atenção!");
+    EXPECT_EQ(ui.calls[0].buttons, platform::vbOKOnly);
+    expectEnded();
+}
+
+TEST_F(FrmPrincipalCoreTest, ConnectionFailureShowsNumberAndText) {
+    const std::string afterSentence = "\r\n\r\nErro nº ";
+    struct Case {
+        const char* name;
+        std::string ini;
+        std::string numberPattern;
+    } cases[] = {
+        {"no CONN_SERVER line", "[Quelvomir]\r\nCONN_LOCAL=Provider=SQLite;Data Source=x.db\r\n", "-?[0-9]+"},
+        {"only empty CONN_SERVER lines", "[Quelvomir]\r\nCONN_SERVER=\r\nCONN_SERVER=   \r\n", "-?[0-9]+"},
+        {"database file unreachable",
+         "CONN_SERVER=Provider=SQLite;Data Source=" + temp.file("sem-pasta/exames.db") + "\r\n",
+         "-2147[0-9]{6}"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing_support::FakeToolkit caseUi;
+        useWindowsDirectory(temp.path() / c.name, c.ini);
+        app::frmPrincipalCore w(caseUi);
+
+        EXPECT_FALSE(w.Load());
+
+        ASSERT_EQ(caseUi.calls.size(), 1u);
+        const std::string& prompt = caseUi.calls[0].prompt;
+        ASSERT_EQ(prompt.substr(0, kConnectionSentence.size() + afterSentence.size()),
+                  kConnectionSentence + afterSentence);
+        const std::string rest = prompt.substr(kConnectionSentence.size() + afterSentence.size());
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(rest, m, std::regex("(" + c.numberPattern + ") - (.+)"))) << rest;
+        EXPECT_EQ(m[2].str(), platform::StandardErrorText(std::stoi(m[1].str())));
+        EXPECT_EQ(caseUi.calls[0].title, "Atenção!");
+        EXPECT_EQ(caseUi.calls[0].buttons, platform::vbOKOnly);
+        EXPECT_TRUE(caseUi.Ended());
+        EXPECT_NE(caseUi.ExitCode(), 0);
+    }
+}
+
+TEST_F(FrmPrincipalCoreTest, UnknownProviderMessageByteForByte) {
+    useWindowsDirectory(temp.path(), "CONN_SERVER=Provider=Quelvomir.Banco.1;Data Source=x\r\n");
+    app::frmPrincipalCore w(ui);
+    EXPECT_FALSE(w.Load());
+    ASSERT_EQ(ui.calls.size(), 1u);
+    EXPECT_EQ(ui.calls[0].prompt,
+              "Ao abrir a conexão com o banco de dados ocoreu o seguinte erro.\r\n\r\nErro nº 3706 - Não é "
+              "possível "
+              "encontrar o provedor. Ele pode não estar instalado corretamente");
+    expectEnded();
+}
+
+TEST_F(FrmPrincipalCoreTest, UnreadableConfigurationFileEndsWithTheRunTimeErrorReport) {
+    // A directory where the file should be: it exists, but cannot be read as a
+    // file (whoever runs the test, root included).
+    useWindowsDirectory(temp.path());
+    std::filesystem::create_directory(temp.path() / "Quelvomir.INI");
+    app::frmPrincipalCore w(ui);
+
+    EXPECT_FALSE(w.Load());
+
+    ASSERT_EQ(ui.calls.size(), 1u);
+    EXPECT_EQ(ui.calls[0].prompt.rfind("Erro em tempo de execução '", 0), 0u) << ui.calls[0].prompt;
+    EXPECT_EQ(ui.calls[0].title, "Quelvomir 4.0 - Remover exame");
+    expectEnded();
+}
+
+TEST_F(FrmPrincipalCoreTest, SuccessOpensTheConnectionAndTheClickTakesTheNumberAsTyped) {
+    const std::string connectionString = testing_support::CreateSqliteExamDatabase(temp.file("exames.db"));
+    useWindowsDirectory(temp.path(), "[Quelvomir]\r\nCONN_SERVER=" + connectionString + "\r\n");
+    app::frmPrincipalCore w(ui);
+
+    ASSERT_TRUE(w.Load());
+    EXPECT_TRUE(ui.calls.empty());
+    EXPECT_FALSE(ui.Ended());
+    EXPECT_EQ(DE::Instance().Conexão_Atual().State(), ado::adStateOpen);
+    EXPECT_EQ(DE::Instance().Conexão_Atual().ConnectionString(), connectionString);
+
+    ui.AnswerNext(platform::vbCancel);
+    w.ClickRemover("1004");
+    ASSERT_EQ(ui.calls.size(), 1u);
+    EXPECT_EQ(ui.calls[0].prompt, "Tem certeza que deseja remover o exame '1004'");
+    EXPECT_EQ(ui.calls[0].buttons, platform::vbOKCancel);
+    w.ClickRemover(" 1004");
+    ASSERT_EQ(ui.calls.size(), 2u);
+    EXPECT_EQ(ui.calls[1].prompt, "Exame não localizado.");
+    EXPECT_FALSE(ui.Ended());
+}
+
+TEST(UpperCaseTest, LettersOneForOneAndForeignBytesKept) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/tmp/configuração/quelvomir.ini", "/TMP/CONFIGURAÇÃO/QUELVOMIR.INI"},
+        {"straße ÿ ǆ ω", "STRAßE Ÿ Ǆ Ω"},
+        {"c:\\windows\\", "C:\\WINDOWS\\"},
+        {"caf\xe9/\xff", "CAF\xe9/\xff"},      // Windows-1252, not UTF-8
+        {"\xc0\xaf-a", "\xc0\xaf-A"},          // an overlong form is not UTF-8
+        {"\xed\xa0\x80-a", "\xed\xa0\x80-A"},  // nor is a surrogate
+        {"", ""},
+    };
+    for (const auto& [text, upper] : cases) EXPECT_EQ(platform::UpperCase(text), upper) << text;
+}
+
+}  // namespace
