@@ -16,15 +16,26 @@ void showFailure(platform::Toolkit& ui, const std::string& sentence, const std::
 }  // namespace
 
 bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
-                             const std::string& Terminação, platform::Toolkit& ui) {
+                             const std::string& Terminação, platform::Toolkit& ui, CascadeReport* report) {
     clsADO ado;
     const std::string root = "Exame" + Terminação;
+    CascadeReport unused;
+    CascadeReport& account = report ? *report : unused;
+    account = CascadeReport{};
+    // Records where the cascade stopped; the error is read before anything
+    // else is asked of ado.
+    auto stopped = [&](std::string where) {
+        account.failedAt = std::move(where);
+        account.error = RecordedError(ado);
+        return account.error;
+    };
 
     // Without a transaction the statements would each commit on their own and
     // a failure half-way would leave the examination partly removed, so the
     // cascade does not start at all.
     if (!ado.TransaçãoIniciar(fCN)) {
-        showFailure(ui, "Ao iniciar a transação para remover de '" + root, RecordedError(ado));
+        account.end = CascadeReport::End::RolledBack;
+        showFailure(ui, "Ao iniciar a transação para remover de '" + root, stopped("inicio"));
         return false;
     }
 
@@ -33,19 +44,24 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         const std::string sql = CascadeStatementText(statement, Num_Exame, Terminação);
         if (!ado.ExecutarSQL(fCN, sql, recordsAfetados)) {
             // Read the error before the rollback, which may overwrite it.
-            showFailure(ui, std::string(statement.label) + Terminação, RecordedError(ado));
-            ado.TransaçãoCancelar(fCN);
+            showFailure(ui, std::string(statement.label) + Terminação, stopped(std::string(statement.table)));
+            account.end = ado.TransaçãoCancelar(fCN) ? CascadeReport::End::RolledBack
+                                                     : CascadeReport::End::RollbackFailed;
             return false;
         }
+        account.removed.push_back({statement.table, recordsAfetados});
     }
 
     // A commit that fails has removed nothing; saying so keeps the command
     // from reporting success (and from going on to the twins).
     if (!ado.TransaçãoFinalizar(fCN)) {
-        showFailure(ui, "Ao confirmar a remoção em '" + root, RecordedError(ado));
-        if (fCN.InTransaction()) ado.TransaçãoCancelar(fCN);
+        showFailure(ui, "Ao confirmar a remoção em '" + root, stopped("confirmacao"));
+        account.end = CascadeReport::End::RolledBack;
+        if (fCN.InTransaction() && !ado.TransaçãoCancelar(fCN))
+            account.end = CascadeReport::End::RollbackFailed;
         return false;
     }
+    account.end = CascadeReport::End::Committed;
     return true;
 }
 

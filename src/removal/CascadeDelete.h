@@ -2,18 +2,46 @@
 // tables (the live ones, or the "_BK" twins), in one transaction.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "Toolkit.h"
 #include "ado/Connection.h"
 
 namespace removal {
 
+// What one cascade did, for whoever keeps account of removals: the rows each
+// statement removed as the database reported them (its records-affected
+// count), in the order sent, and where and why it stopped.
+struct CascadeReport {
+    enum class End {
+        NotRun,          // the cascade was not called
+        Committed,       // every statement ran and the commit succeeded
+        RolledBack,      // stopped; its statements were rolled back
+        RollbackFailed,  // stopped, and the rollback itself failed
+    };
+    struct TableRows {
+        std::string_view table;
+        std::int32_t rows;  // -1 when the database does not say
+    };
+
+    End end = End::NotRun;
+    std::vector<TableRows> removed;  // one entry per statement that succeeded
+    // When it stopped: the table whose statement failed, or "inicio" (the
+    // transaction could not begin) or "confirmacao" (the commit failed).
+    std::string failedAt;
+    std::string error;  // the failure as the operator read it: number " - " text
+};
+
 // True when every statement ran and the transaction was committed. On the
 // first failure the operator is told which table and why, the transaction is
 // rolled back and the result is false.
+// report, when given, receives what the call did.
 bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
-                             const std::string& Terminação, platform::Toolkit& ui);
+                             const std::string& Terminação, platform::Toolkit& ui,
+                             CascadeReport* report = nullptr);
 
 // The older six-table removal: no transaction, and a failed statement is
 // reported and the next one still sent.

@@ -17,13 +17,15 @@ const std::string kExistenceErrorTitle = "atenção!";
 // Looks for the examination in Exame, then in Exame_BK. Returns false after
 // telling the operator when a query fails.
 bool examinationExists(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
-                       bool& found) {
+                       bool& found, RemovalReport& report) {
     clsADO ado;
     ado::Recordset recordset;
     found = false;
     for (std::string_view suffix : {kLiveTables, kBackupTables}) {
         if (!ado.AbrirRecordset(connection, recordset, ExistenceQuery(numeroExame, suffix))) {
-            ui.MsgBox("Ao verificar se o exame existe ocorreu o seguinte erro:" + RecordedError(ado),
+            report.outcome = RemovalReport::Outcome::CheckFailed;
+            report.checkError = RecordedError(ado);
+            ui.MsgBox("Ao verificar se o exame existe ocorreu o seguinte erro:" + report.checkError,
                       platform::vbOKOnly, kExistenceErrorTitle);
             return false;
         }
@@ -39,32 +41,46 @@ bool examinationExists(const std::string& numeroExame, ado::Connection& connecti
 
 }  // namespace
 
-void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui) {
+void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
+                        RemovalReport* report) {
+    RemovalReport unused;
+    RemovalReport& account = report ? *report : unused;
+    account = RemovalReport{};
+    using Outcome = RemovalReport::Outcome;
+
     if (numeroExame.empty()) {
         ui.MsgBox("Digite o número de exame que deseja remover.", platform::vbOKOnly, kTitle);
         return;
     }
 
     bool found = false;
-    if (!examinationExists(numeroExame, connection, ui, found)) return;
+    // Until the check has answered, an early end counts as a failed check.
+    account.outcome = Outcome::CheckFailed;
+    if (!examinationExists(numeroExame, connection, ui, found, account)) return;
     if (!found) {
+        account.outcome = Outcome::NotFound;
         ui.MsgBox("Exame não localizado.", platform::vbOKOnly, kTitle);
         return;
     }
 
+    account.outcome = Outcome::Cancelled;
     if (ui.MsgBox("Tem certeza que deseja remover o exame '" + numeroExame + "'", platform::vbOKCancel,
                   kTitle) == platform::vbCancel)
         return;
 
+    account.outcome = Outcome::Failed;
     ui.SetMousePointer(platform::vbHourglass);
     // The live tables first, committed on their own, then the twins: a removal
     // is complete only when both sets are free of the examination.
+    std::size_t set = 0;
     for (std::string_view suffix : {kLiveTables, kBackupTables}) {
-        if (!Deleta_Exame_em_Cascata(connection, numeroExame, std::string(suffix), ui)) {
+        if (!Deleta_Exame_em_Cascata(connection, numeroExame, std::string(suffix), ui,
+                                     &account.sets[set++])) {
             ui.SetMousePointer(platform::vbDefault);
             return;
         }
     }
+    account.outcome = Outcome::Removed;
     ui.SetMousePointer(platform::vbDefault);
     ui.MsgBox("Exame removido com sucesso.", platform::vbOKOnly, kTitle);
 }

@@ -1,18 +1,38 @@
 // The "Remover" command of the main window.
 #pragma once
 
+#include <array>
 #include <string>
 
+#include "CascadeDelete.h"
 #include "Toolkit.h"
 #include "ado/Connection.h"
 
 namespace removal {
 
+// How one run of the command ended, and what each cascade did.
+struct RemovalReport {
+    enum class Outcome {
+        NotAttempted,  // empty number: the database was not asked
+        CheckFailed,   // the existence check's query failed
+        NotFound,      // in neither Exame nor Exame_BK
+        Cancelled,     // the operator answered Cancel
+        Removed,       // both cascades committed
+        Failed,        // a cascade stopped
+    };
+    Outcome outcome = Outcome::NotAttempted;
+    std::string checkError;  // CheckFailed: number " - " text
+    // The live tables, then the twins.
+    std::array<CascadeReport, 2> sets;
+};
+
 // Removes the examination whose number the operator typed (numeroExame, the
 // text box's content exactly as typed) from the live tables and then from
 // their "_BK" twins, after checking that it exists and asking to confirm.
 // Every outcome is told through ui; the form's pointer is the hourglass while
-// the cascades run.
-void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui);
+// the cascades run. report, when given, follows the run as it goes, so it is
+// whole even when something the command does not catch ends it early.
+void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
+                        RemovalReport* report = nullptr);
 
 }  // namespace removal

@@ -1,0 +1,236 @@
+#include "SystemLog.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "ado/Utf16.h"
+#else
+#include <errno.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+#ifndef _WIN32
+
+namespace {
+
+int severityCode(LogSeverity severity) {
+    switch (severity) {
+        case LogSeverity::Error:
+            return 3;  // LOG_ERR
+        case LogSeverity::Notice:
+            return 5;  // LOG_NOTICE
+        case LogSeverity::Info:
+            break;
+    }
+    return 6;  // LOG_INFO
+}
+
+// "Mmm dd hh:mm:ss" in local time, as syslog(3) stamps its records; the month
+// is always English, whatever the locale.
+std::string timestamp() {
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%s %2d %02d:%02d:%02d", kMonths[local.tm_mon % 12], local.tm_mday,
+                  local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
+}
+
+}  // namespace
+
+LocalSyslog::LocalSyslog(std::string socketPath, std::string ident, int facility)
+    : socketPath_(std::move(socketPath)), ident_(std::move(ident)), facility_(facility) {}
+
+LocalSyslog::~LocalSyslog() {
+    disconnect();
+}
+
+bool LocalSyslog::Write(LogSeverity severity, std::string_view message) noexcept {
+    try {
+        std::string record = "<" + std::to_string(facility_ | severityCode(severity)) + ">" + timestamp() +
+                             " " + ident_ + "[" + std::to_string(getpid()) + "]: ";
+        record.append(message);
+        if (fd_ < 0 && !connect()) return false;
+        if (send(record)) return true;
+        // A daemon that was restarted has left the socket dead: one fresh
+        // connection and one more try. A busy one is not waited for.
+        const int error = errno;
+        if (error == EAGAIN || error == EWOULDBLOCK || error == EMSGSIZE) {
+            noteFailure(error);
+            return false;
+        }
+        disconnect();
+        if (!connect()) return false;
+        if (send(record)) return true;
+        noteFailure(errno);
+        return false;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool LocalSyslog::connect() noexcept {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (socketPath_.size() >= sizeof address.sun_path) {
+        noteFailure(ENAMETOOLONG);
+        return false;
+    }
+    std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
+    // The daemon listens on a datagram socket; some listen on a stream one.
+    for (int type : {SOCK_DGRAM, SOCK_STREAM}) {
+        const int fd = ::socket(AF_UNIX, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) break;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            fd_ = fd;
+            stream_ = type == SOCK_STREAM;
+            return true;
+        }
+        const int error = errno;
+        ::close(fd);
+        if (error != EPROTOTYPE) {
+            noteFailure(error);
+            return false;
+        }
+    }
+    noteFailure(errno);
+    return false;
+}
+
+bool LocalSyslog::send(const std::string& record) noexcept {
+    // On a stream socket a NUL ends each record, as syslog(3) sends it; a
+    // record that goes out only in part would run into the next, so the
+    // connection is dropped.
+    const std::size_t size = record.size() + (stream_ ? 1 : 0);
+    const ssize_t sent = ::send(fd_, record.c_str(), size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent == static_cast<ssize_t>(size)) return true;
+    if (sent >= 0) {
+        const int error = EAGAIN;
+        disconnect();
+        errno = error;
+    }
+    return false;
+}
+
+void LocalSyslog::disconnect() noexcept {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+void LocalSyslog::noteFailure(int error) noexcept {
+    if (failureNoted_) return;
+    failureNoted_ = true;
+    std::fprintf(stderr, "%s: cannot write to the system log at %s: %s\n", kLogIdent, socketPath_.c_str(),
+                 std::strerror(error));
+}
+
+std::unique_ptr<SystemLog> OpenSystemLog() {
+    return std::make_unique<LocalSyslog>();
+}
+
+std::string OperatingSystemUser() {
+    const uid_t uid = ::getuid();
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name &&
+        *found->pw_name)
+        return found->pw_name;
+    return std::to_string(uid);
+}
+
+std::string HostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || !*name) return "?";
+    return name;
+}
+
+std::string SudoUser() {
+    const char* user = std::getenv("SUDO_USER");
+    return user ? user : "";
+}
+
+#else  // _WIN32
+
+namespace {
+
+// The Application event log, under the program's own source name.
+class EventLog : public SystemLog {
+public:
+    EventLog() : source_(RegisterEventSourceW(nullptr, L"Remover exame")) {}
+    ~EventLog() override {
+        if (source_) DeregisterEventSource(source_);
+    }
+    EventLog(const EventLog&) = delete;
+    EventLog& operator=(const EventLog&) = delete;
+
+    bool Write(LogSeverity severity, std::string_view message) noexcept override {
+        try {
+            if (!source_) return false;
+            const std::u16string text = ado::Utf8ToUtf16(message);
+            const std::wstring wide(text.begin(), text.end());
+            LPCWSTR strings[] = {wide.c_str()};
+            const WORD type =
+                severity == LogSeverity::Error ? EVENTLOG_ERROR_TYPE : EVENTLOG_INFORMATION_TYPE;
+            if (ReportEventW(source_, type, 0, 1, nullptr, 1, 0, strings, nullptr)) return true;
+            if (!failureNoted_) {
+                failureNoted_ = true;
+                std::fprintf(stderr, "%s: cannot write to the event log: error %lu\n", kLogIdent,
+                             static_cast<unsigned long>(GetLastError()));
+            }
+            return false;
+        } catch (...) {
+            return false;
+        }
+    }
+
+private:
+    HANDLE source_;
+    bool failureNoted_ = false;
+};
+
+std::string fromWide(const wchar_t* text) {
+    return ado::Utf16ToUtf8(std::u16string(text, text + wcslen(text)));
+}
+
+}  // namespace
+
+std::unique_ptr<SystemLog> OpenSystemLog() {
+    return std::make_unique<EventLog>();
+}
+
+std::string OperatingSystemUser() {
+    wchar_t name[257] = {};
+    DWORD size = 257;
+    if (!GetUserNameW(name, &size) || !*name) return "?";
+    return fromWide(name);
+}
+
+std::string HostName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!GetComputerNameW(name, &size) || !*name) return "?";
+    return fromWide(name);
+}
+
+std::string SudoUser() {
+    return "";
+}
+
+#endif
+
+}  // namespace platform

@@ -1,0 +1,92 @@
+// The account of every removal attempt, written to the system's log so that a
+// clinic can answer later who removed which examination, when, from which
+// database and what went with it.
+//
+// One record per attempt that reached the database (not found, cancelled,
+// removed, failed), written when the attempt ends, as one line of key=value
+// pairs that log shippers split without help:
+//
+//   evento=remocao_exame inicio=2026-12-07T09:31:02.345Z duracao_ms=12.345
+//   origem=janela usuario="ana" host="laudos-01" provedor="SQLite"
+//   arquivo="/srv/exames.db" exame="1001" resultado=removido
+//   vivo=confirmado vivo_linhas=Aplique:1,...,Exame:1 bk=confirmado bk_linhas=...
+//
+// Text that comes from outside (names, paths, the number as typed, error
+// texts) is always in double quotes, escaped so that it can neither end its
+// value nor forge a line; the program's own tokens never are. Writing the
+// record never changes the removal, never stops it and never shows anything.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "RemoveExamCommand.h"
+#include "SystemLog.h"
+#include "Toolkit.h"
+#include "ado/Connection.h"
+
+namespace removal {
+
+// Where a connection string's data lives, from the keys that say so only:
+// never a password, never the whole string. Empty fields were not given.
+struct DatabaseName {
+    std::string provider;
+    std::string server;    // server name or address, with its port when given apart
+    std::string database;  // database (catalog) on that server
+    std::string dsn;       // ODBC data source name
+    std::string file;      // database file
+};
+DatabaseName DescribeDatabase(std::string_view connectionString);
+
+// text as a log value: in double quotes, with backslash, double quote,
+// control characters, bytes that are not UTF-8 and the invisible characters
+// that could disguise a line written as \xHH (or \\, \"). At most limit bytes
+// of text are kept.
+std::string LogQuoted(std::string_view text, std::size_t limit = 512);
+
+// The words of the record for an outcome and for the end of a cascade.
+std::string_view OutcomeToken(RemovalReport::Outcome outcome);
+std::string_view SetEndToken(CascadeReport::End end);
+
+// Everything the record says besides the command's own report.
+struct AuditAttempt {
+    std::chrono::system_clock::time_point start;
+    std::chrono::nanoseconds duration{};
+    std::string_view origin;  // "janela" or "linha_de_comando"
+    std::string user;
+    std::string sudoUser;  // empty when not started through sudo
+    std::string host;
+    std::string connectionString;
+    std::string numeroExame;      // as typed
+    std::string unexpectedError;  // what ended the command when nothing caught it
+};
+
+// The examination number keeps at most this many bytes in the record; a
+// longer one is cut, and exame_bytes gives its whole length.
+inline constexpr std::size_t kLoggedNumberLimit = 256;
+
+std::string AuditLine(const AuditAttempt& attempt, const RemovalReport& report);
+platform::LogSeverity AuditSeverity(const RemovalReport& report);
+
+// Runs the remove command and writes the record of the attempt to the log.
+// The operating-system user and the host are read once, when it is made.
+class RemovalAudit {
+public:
+    RemovalAudit(platform::SystemLog& log, std::string_view origin);
+
+    // cmdAtualizar_Click with its record. Something the command does not
+    // catch is recorded as a failure and goes on up.
+    RemovalReport Remove(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui);
+
+private:
+    void write(AuditAttempt& attempt, const RemovalReport& report) noexcept;
+
+    platform::SystemLog& log_;
+    std::string_view origin_;
+    std::string user_;
+    std::string sudoUser_;
+    std::string host_;
+};
+
+}  // namespace removal

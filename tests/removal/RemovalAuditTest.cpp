@@ -1,0 +1,286 @@
+// The audit record of each removal attempt, read back from a log receiver of
+// the test's own (a datagram socket standing in for the syslog daemon).
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <map>
+#include <regex>
+#include <string>
+
+#include "ExamBackends.h"
+#include "ExamDatabase.h"
+#include "FakeToolkit.h"
+#include "RemovalAudit.h"
+#include "SystemLog.h"
+#include "TempDir.h"
+#include "ado/Connection.h"
+
+namespace {
+
+using namespace testing_support;
+
+// A bound datagram socket in a temporary directory, as the daemon's /dev/log.
+class LogReceiver {
+public:
+    LogReceiver() : path_(dir_.file("log")) {
+        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            throw std::runtime_error("cannot bind " + path_);
+        timeval wait{5, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    }
+    ~LogReceiver() { ::close(fd_); }
+
+    const std::string& path() const { return path_; }
+
+    // The next record, or empty text when none comes within the wait.
+    std::string Next(bool wait = true) {
+        std::string buffer(65536, '\0');
+        const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), wait ? 0 : MSG_DONTWAIT);
+        return n > 0 ? buffer.substr(0, static_cast<std::size_t>(n)) : std::string();
+    }
+
+private:
+    TempDir dir_;
+    std::string path_;
+    int fd_ = -1;
+};
+
+// The key=value pairs of a record's message; quoted values keep their quotes.
+std::map<std::string, std::string> Fields(const std::string& record) {
+    std::map<std::string, std::string> fields;
+    static const std::regex pair(R"re(([a-z_]+)=("(?:[^"\\]|\\.)*"|[^ ]*))re");
+    const std::string message = record.substr(record.find("]: ") + 3);
+    for (std::sregex_iterator it(message.begin(), message.end(), pair), end; it != end; ++it)
+        fields[(*it)[1]] = (*it)[2];
+    return fields;
+}
+
+// The rows the cascade is expected to report for one set, in the cascade's
+// order, counted independently of its statements.
+std::string ExpectedRows(ado::Connection& cn, const std::string& number, const std::string& suffix,
+                         std::size_t statements = 13) {
+    static const char* const kOrder[] = {"Aplique",
+                                         "Exame_Imagem_Backup",
+                                         "Exame_Imagem",
+                                         "Exame_Página",
+                                         "Exame_Descritivo",
+                                         "Bethesda",
+                                         "Exame_Etapa_Histórico",
+                                         "Exame_Etapa_Imprimir",
+                                         "Exame_Etapa",
+                                         "Exame_CID",
+                                         "Exame_Descritivo_Impressão_Tipo",
+                                         "Exame_Responsável",
+                                         "Exame"};
+    const Snapshot rows = RowsOfExamination(cn, number, suffix);
+    std::string list;
+    for (std::size_t i = 0; i < statements; ++i)
+        list +=
+            std::string(i ? "," : "") + kOrder[i] + ":" + std::to_string(rows.at(kOrder[i] + suffix).size());
+    return list;
+}
+
+class RemovalAuditSuite : public ::testing::TestWithParam<BackendFactory> {
+protected:
+    void SetUp() override {
+        backend_ = GetParam()();
+        connectionString_ = backend_->Fresh(Twins::Included);
+        cn_ = std::make_unique<ado::Connection>(connectionString_);
+        cn_->Open();
+    }
+
+    std::unique_ptr<ExamBackend> backend_;
+    std::string connectionString_;
+    std::unique_ptr<ado::Connection> cn_;
+    LogReceiver receiver_;
+    platform::LocalSyslog log_{receiver_.path()};
+    removal::RemovalAudit audit_{log_, "janela"};
+};
+
+TEST_P(RemovalAuditSuite, EveryAttemptLeavesOneRecordOfWhatItDid) {
+    const SeedNumbers seed = FindSeedNumbers(*cn_);
+    const std::string removed = seed.both.front();
+    const std::string failing = seed.both.back();
+    ASSERT_NE(removed, failing);
+    const std::string removedLive = ExpectedRows(*cn_, removed, "");
+    const std::string removedTwins = ExpectedRows(*cn_, removed, "_BK");
+    const std::string failingLive = ExpectedRows(*cn_, failing, "");
+    const std::string failingTwins = ExpectedRows(*cn_, failing, "_BK", 9);
+
+    struct Case {
+        std::string typed;
+        int answer;
+        bool dropTwinTable;                           // makes the twins' cascade stop at its tenth statement
+        std::map<std::string, std::string> expected;  // "" means: absent
+    };
+    const Case cases[] = {
+        {removed,
+         platform::vbOK,
+         false,
+         {{"resultado", "removido"},
+          {"vivo", "confirmado"},
+          {"vivo_linhas", removedLive},
+          {"bk", "confirmado"},
+          {"bk_linhas", removedTwins},
+          {"bk_falha", ""}}},
+        {"9 9\"\n<13>forjado",
+         platform::vbOK,
+         false,
+         {{"resultado", "nao_encontrado"},
+          {"exame", R"("9 9\"\x0A<13>forjado")"},
+          {"vivo", "nao_executado"},
+          {"vivo_linhas", ""}}},
+        {failing, platform::vbCancel, false, {{"resultado", "cancelado"}, {"vivo", "nao_executado"}}},
+        {failing,
+         platform::vbOK,
+         true,
+         {{"resultado", "falhou"},
+          {"vivo", "confirmado"},
+          {"vivo_linhas", failingLive},
+          {"bk", "desfeito"},
+          {"bk_linhas", failingTwins},
+          {"bk_falha", "Exame_CID"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        if (c.dropTwinTable) cn_->Execute("DROP TABLE Exame_CID_BK");
+        FakeToolkit ui;
+        ui.AnswerNext(c.answer);
+        audit_.Remove(c.typed, *cn_, ui);
+
+        const std::string record = receiver_.Next();
+        ASSERT_FALSE(record.empty()) << "no record";
+        EXPECT_EQ(record.find('\n'), std::string::npos);
+        // authpriv, ident and process as syslog(3) writes them.
+        EXPECT_TRUE(
+            std::regex_search(record, std::regex(R"(^<8[0-7]>\w{3} [ \d]\d \d\d:\d\d:\d\d remover-exame\[)" +
+                                                 std::to_string(getpid()) + R"(\]: evento=remocao_exame )")))
+            << record;
+        const auto fields = Fields(record);
+        EXPECT_TRUE(
+            std::regex_match(fields.at("inicio"), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
+        EXPECT_TRUE(std::regex_match(fields.at("duracao_ms"), std::regex(R"(\d+\.\d{3})")));
+        EXPECT_EQ(fields.at("origem"), "janela");
+        EXPECT_EQ(fields.at("usuario"), "\"" + platform::OperatingSystemUser() + "\"");
+        EXPECT_EQ(fields.at("host"), "\"" + platform::HostName() + "\"");
+        if (!c.expected.count("exame")) {
+            EXPECT_EQ(fields.at("exame"), "\"" + c.typed + "\"");
+        }
+        for (const auto& [key, value] : c.expected) {
+            if (value.empty()) {
+                EXPECT_EQ(fields.count(key), 0u) << key;
+            } else {
+                EXPECT_EQ(fields.count(key) ? fields.at(key) : "(absent)", value) << key;
+            }
+        }
+        if (fields.count("bk_falha")) {
+            EXPECT_NE(fields.at("bk_erro").find(" - "), std::string::npos);
+        }
+        EXPECT_EQ(receiver_.Next(false), "") << "one record per attempt";
+    }
+
+    // An empty number never reaches the database and leaves no record.
+    FakeToolkit ui;
+    audit_.Remove("", *cn_, ui);
+    EXPECT_EQ(receiver_.Next(false), "");
+}
+
+TEST_P(RemovalAuditSuite, TheRecordNamesTheDatabaseButNeverItsPassword) {
+    FakeToolkit ui;
+    audit_.Remove("no-such-exam", *cn_, ui);
+    const std::string record = receiver_.Next();
+    const auto fields = Fields(record);
+    const removal::DatabaseName name = removal::DescribeDatabase(connectionString_);
+    EXPECT_TRUE(name.file.empty() != name.database.empty()) << "a file, or a database on a server";
+    if (!name.file.empty()) {
+        EXPECT_EQ(fields.at("arquivo"), removal::LogQuoted(name.file));
+    }
+    if (!name.database.empty()) {
+        EXPECT_EQ(fields.at("base"), "\"" + MariaDbServer::Shared().database() + "\"");
+        EXPECT_EQ(fields.at("servidor"),
+                  "\"127.0.0.1:" + std::to_string(MariaDbServer::Shared().port()) + "\"");
+        EXPECT_EQ(record.find(MariaDbServer::Shared().password()), std::string::npos) << record;
+    }
+    EXPECT_EQ(record.find(connectionString_), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, RemovalAuditSuite, ::testing::Values(SqliteExamBackend()), DatabaseName);
+INSTANTIATE_TEST_SUITE_P(MariaDb, RemovalAuditSuite, ::testing::Values(MariaDbExamBackend()), DatabaseName);
+
+TEST(DescribeDatabase, KeepsWhereTheDataLivesAndNothingElse) {
+    struct Case {
+        std::string connectionString;
+        removal::DatabaseName expected;
+    };
+    const Case cases[] = {
+        {"Provider=SQLite;Data Source=/srv/exames.db;Password=s3nha",
+         {"SQLite", "", "", "", "/srv/exames.db"}},
+        {"Provider=SQLOLEDB.1;Password=s3nha;Persist Security Info=True;User ID=sa;Initial Catalog=Laudos;"
+         "Data Source=SRV\\SQL2019",
+         {"SQLOLEDB.1", "SRV\\SQL2019", "Laudos", "", ""}},
+        {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\Dados\\Laudos.mdb;Jet OLEDB:Database "
+         "Password=s3nha",
+         {"Microsoft.Jet.OLEDB.4.0", "", "", "", "C:\\Dados\\Laudos.mdb"}},
+        {"Driver={MariaDB Unicode};Server=db1;Port=3307;Database=laudos;UID=u;PWD=s3nha",
+         {"", "db1:3307", "laudos", "", ""}},
+        {"Provider=MSDASQL;Data Source=Laudos;User ID=u;Password=s3nha", {"MSDASQL", "", "", "Laudos", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.connectionString);
+        const removal::DatabaseName name = removal::DescribeDatabase(c.connectionString);
+        EXPECT_EQ(name.provider, c.expected.provider);
+        EXPECT_EQ(name.server, c.expected.server);
+        EXPECT_EQ(name.database, c.expected.database);
+        EXPECT_EQ(name.dsn, c.expected.dsn);
+        EXPECT_EQ(name.file, c.expected.file);
+    }
+}
+
+TEST(LogQuoted, NoTextCanEndItsValueOrForgeALine) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"1001", R"("1001")"},
+        {"a b=c", R"("a b=c")"},
+        {"x\" resultado=removido", R"("x\" resultado=removido")"},
+        {"\\", R"("\\")"},
+        {"1\r\n2\t\x7F", R"("1\x0D\x0A2\x09\x7F")"},
+        {"S\xC3\xA3o Jo\xC3\xA3o", "\"S\xC3\xA3o Jo\xC3\xA3o\""},
+        {"\xE2\x80\xAE"
+         "1001",
+         R"("\xE2\x80\xAE1001")"},                  // right-to-left override
+        {"a\xE2\x80\xA8z", R"("a\xE2\x80\xA8z")"},  // line separator
+        {"\xC2\x85", R"("\xC2\x85")"},              // next line (C1)
+        {"\xFF\xC3", R"("\xFF\xC3")"},              // not UTF-8
+        {"\xC0\xAF", R"("\xC0\xAF")"},              // overlong "/"
+        {std::string("1\0"
+                     "2",
+                     3),
+         R"("1\x002")"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(removal::LogQuoted(text), expected) << text;
+    EXPECT_EQ(removal::LogQuoted(std::string(600, 'a'), 4), R"("aaaa")");
+}
+
+TEST(LocalSyslog, AMissingOrBusyDaemonCostsTheRecordAndNothingElse) {
+    platform::LocalSyslog missing(TempDir().file("no-daemon"));
+    EXPECT_FALSE(missing.Write(platform::LogSeverity::Notice, "x"));
+
+    // A receiver that never reads fills up; writing then fails at once
+    // instead of waiting for it.
+    LogReceiver stuck;
+    platform::LocalSyslog busy(stuck.path());
+    int written = 0;
+    for (int i = 0; i < 5000; ++i)
+        if (busy.Write(platform::LogSeverity::Notice, std::string(1000, 'x'))) ++written;
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, 5000);
+}
+
+}  // namespace
