@@ -13,13 +13,18 @@
 
 namespace app {
 
+frmPrincipalCore::frmPrincipalCore(platform::Toolkit& toolkit, platform::SystemLog* log,
+                                   std::string_view origin)
+    : toolkit_(toolkit), log_(log), origin_(origin) {}
+
 bool frmPrincipalCore::Load() {
     return platform::RunGuarded(toolkit_, [this] { Form_Load(); }) && !toolkit_.Ended();
 }
 
 void frmPrincipalCore::Form_Load() {
     Module1::gDirWindows = Module1::RetornarDiretórioWindows();
-    const std::string caminho = Module1::gDirWindows + "Quelvomir.INI";
+    const std::string caminho =
+        configurationFile_.empty() ? Module1::gDirWindows + "Quelvomir.INI" : configurationFile_;
 
     clsIO io;
     if (!io.ZuDir(caminho)) {
@@ -54,7 +59,18 @@ void frmPrincipalCore::Form_Load() {
 }
 
 void frmPrincipalCore::cmdAtualizar_Click(const std::string& txtNumExame) {
-    removal::cmdAtualizar_Click(txtNumExame, DE::Instance().Conexão_Atual(), toolkit_);
+    Remover(txtNumExame);
+}
+
+removal::RemovalReport frmPrincipalCore::Remover(const std::string& txtNumExame) {
+    if (!audit_) {
+        if (!log_) {
+            ownLog_ = platform::OpenSystemLog();
+            log_ = ownLog_.get();
+        }
+        audit_ = std::make_unique<removal::RemovalAudit>(*log_, origin_);
+    }
+    return audit_->Remove(txtNumExame, DE::Instance().Conexão_Atual(), toolkit_);
 }
 
 void frmPrincipalCore::ClickRemover(const std::string& txtNumExame) {

@@ -15,8 +15,11 @@
 //    until it returns.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "RemovalAudit.h"
+#include "SystemLog.h"
 #include "Toolkit.h"
 #include "Twips.h"
 #include "ado/Connection.h"
@@ -39,8 +42,14 @@ public:
     static constexpr int kExitStartupFailed = 1;
 
     // toolkit shows the messages, sets the window's pointer and ends the
-    // program; it must outlive the core.
-    explicit frmPrincipalCore(platform::Toolkit& toolkit) : toolkit_(toolkit) {}
+    // program; it must outlive the core. Each removal attempt is recorded in
+    // log (the system's log when none is given) as coming from origin.
+    explicit frmPrincipalCore(platform::Toolkit& toolkit, platform::SystemLog* log = nullptr,
+                              std::string_view origin = "janela");
+
+    // Reads this configuration file instead of the one in the Windows
+    // directory (the command line's --ini).
+    void SetConfigurationFile(std::string path) { configurationFile_ = std::move(path); }
 
     // Loads the form the way the platform does at program start: runs
     // Form_Load, with an error that nothing caught ending the program through
@@ -56,6 +65,9 @@ public:
     // raised to the caller.
     void cmdAtualizar_Click(const std::string& txtNumExame);
 
+    // The same command, recorded in the log, with what it did.
+    removal::RemovalReport Remover(const std::string& txtNumExame);
+
     // The event as a front end delivers it: cmdAtualizar_Click, with what it
     // does not catch ending the program through the run-time error report, so
     // that no exception reaches the front end's event loop.
@@ -69,6 +81,11 @@ public:
 
 private:
     platform::Toolkit& toolkit_;
+    std::unique_ptr<platform::SystemLog> ownLog_;
+    platform::SystemLog* log_;
+    std::string_view origin_;
+    std::unique_ptr<removal::RemovalAudit> audit_;  // made at the first removal
+    std::string configurationFile_;
 };
 
 }  // namespace app

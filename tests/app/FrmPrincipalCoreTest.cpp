@@ -11,6 +11,7 @@
 #include "ErrorMessages.h"
 #include "ExamDatabase.h"
 #include "FakeToolkit.h"
+#include "LogReceiver.h"
 #include "Module1.h"
 #include "TempDir.h"
 #include "TextCase.h"
@@ -163,6 +164,24 @@ TEST_F(FrmPrincipalCoreTest, SuccessOpensTheConnectionAndTheClickTakesTheNumberA
     ASSERT_EQ(ui.calls.size(), 2u);
     EXPECT_EQ(ui.calls[1].prompt, "Exame não localizado.");
     EXPECT_FALSE(ui.Ended());
+}
+
+TEST_F(FrmPrincipalCoreTest, EveryClickThatReachesTheDatabaseIsRecordedInTheLog) {
+    useWindowsDirectory(temp.path(),
+                        "CONN_SERVER=" + testing_support::CreateSqliteExamDatabase(temp.file("e.db")));
+    testing_support::LogReceiver receiver;
+    platform::LocalSyslog log(receiver.path());
+    app::frmPrincipalCore w(ui, &log);
+    ASSERT_TRUE(w.Load());
+
+    w.ClickRemover("");
+    w.ClickRemover("1004");
+    const auto fields = testing_support::LogFields(receiver.Next());
+    EXPECT_EQ(fields.at("origem"), "janela");
+    EXPECT_EQ(fields.at("exame"), "\"1004\"");
+    EXPECT_EQ(fields.at("resultado"), "removido");
+    EXPECT_EQ(fields.at("arquivo"), "\"" + temp.file("e.db") + "\"");
+    EXPECT_EQ(receiver.Next(false), "") << "the empty number never reached the database";
 }
 
 TEST(UpperCaseTest, LettersOneForOneAndForeignBytesKept) {

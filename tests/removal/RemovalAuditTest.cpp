@@ -1,12 +1,8 @@
 // The audit record of each removal attempt, read back from a log receiver of
 // the test's own (a datagram socket standing in for the syslog daemon).
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <map>
 #include <regex>
 #include <string>
@@ -14,6 +10,7 @@
 #include "ExamBackends.h"
 #include "ExamDatabase.h"
 #include "FakeToolkit.h"
+#include "LogReceiver.h"
 #include "RemovalAudit.h"
 #include "SystemLog.h"
 #include "TempDir.h"
@@ -22,46 +19,6 @@
 namespace {
 
 using namespace testing_support;
-
-// A bound datagram socket in a temporary directory, as the daemon's /dev/log.
-class LogReceiver {
-public:
-    LogReceiver() : path_(dir_.file("log")) {
-        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-            throw std::runtime_error("cannot bind " + path_);
-        timeval wait{5, 0};
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    }
-    ~LogReceiver() { ::close(fd_); }
-
-    const std::string& path() const { return path_; }
-
-    // The next record, or empty text when none comes within the wait.
-    std::string Next(bool wait = true) {
-        std::string buffer(65536, '\0');
-        const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), wait ? 0 : MSG_DONTWAIT);
-        return n > 0 ? buffer.substr(0, static_cast<std::size_t>(n)) : std::string();
-    }
-
-private:
-    TempDir dir_;
-    std::string path_;
-    int fd_ = -1;
-};
-
-// The key=value pairs of a record's message; quoted values keep their quotes.
-std::map<std::string, std::string> Fields(const std::string& record) {
-    std::map<std::string, std::string> fields;
-    static const std::regex pair(R"re(([a-z_]+)=("(?:[^"\\]|\\.)*"|[^ ]*))re");
-    const std::string message = record.substr(record.find("]: ") + 3);
-    for (std::sregex_iterator it(message.begin(), message.end(), pair), end; it != end; ++it)
-        fields[(*it)[1]] = (*it)[2];
-    return fields;
-}
 
 // The rows the cascade is expected to report for one set, in the cascade's
 // order, counted independently of its statements.
@@ -164,7 +121,7 @@ TEST_P(RemovalAuditSuite, EveryAttemptLeavesOneRecordOfWhatItDid) {
             std::regex_search(record, std::regex(R"(^<8[0-7]>\w{3} [ \d]\d \d\d:\d\d:\d\d remover-exame\[)" +
                                                  std::to_string(getpid()) + R"(\]: evento=remocao_exame )")))
             << record;
-        const auto fields = Fields(record);
+        const auto fields = LogFields(record);
         EXPECT_TRUE(
             std::regex_match(fields.at("inicio"), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
         EXPECT_TRUE(std::regex_match(fields.at("duracao_ms"), std::regex(R"(\d+\.\d{3})")));
@@ -197,7 +154,7 @@ TEST_P(RemovalAuditSuite, TheRecordNamesTheDatabaseButNeverItsPassword) {
     FakeToolkit ui;
     audit_.Remove("no-such-exam", *cn_, ui);
     const std::string record = receiver_.Next();
-    const auto fields = Fields(record);
+    const auto fields = LogFields(record);
     const removal::DatabaseName name = removal::DescribeDatabase(connectionString_);
     EXPECT_TRUE(name.file.empty() != name.database.empty()) << "a file, or a database on a server";
     if (!name.file.empty()) {
