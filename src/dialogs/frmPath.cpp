@@ -1,5 +1,6 @@
 #include "frmPath.h"
 
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,27 @@ namespace {
 
 using Core = dialogs::frmPathCore;
 
+// The dialog's font: MS Sans Serif 8.25 where it is installed. Otherwise
+// Liberation Sans, which has Arial's metrics and comes closest to it among the
+// free fonts (at 96 dpi an average character 6 pixels wide and lines 12 high,
+// against 6 and 13), so the texts fit the twips layout; then DejaVu Sans.
+QFont ChooserFont() {
+    const std::pair<const char*, double> choices[] = {
+        {Core::kFontName, Core::kFontPoints},
+        {"Liberation Sans", Core::kFontPoints},
+        {"DejaVu Sans", 8},
+    };
+    for (const auto& [family, points] : choices) {
+        if (QFontDatabase::hasFamily(QString::fromUtf8(family))) {
+            QFont font(QString::fromUtf8(family));
+            font.setPointSizeF(points);
+            font.setWeight(QFont::Normal);
+            return font;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 frmPath::frmPath(platform::Toolkit* toolkit, QWidget* parent)
@@ -28,7 +50,7 @@ frmPath::frmPath(platform::Toolkit* toolkit, QWidget* parent)
     setModal(true);
     setWindowTitle(QString::fromUtf8(Core::kTitle));
     setWindowIcon(style()->standardIcon(QStyle::SP_DirIcon));
-    // The controls keep Qt's default font: MS Sans Serif does not exist here.
+    setFont(ChooserFont());
 
     const int dx = logicalDpiX();
     const int dy = logicalDpiY();

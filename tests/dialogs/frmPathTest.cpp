@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -133,6 +136,21 @@ TEST_F(FrmPathTest, PickedDriveAndTypedPathReachTheCore) {
     EXPECT_TRUE(dlg->OK());
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->CaminhoEscolhido(), " " + Dir("dados"));
+}
+
+TEST_F(FrmPathTest, UsesMsSansSerifOrANamedFallback) {
+    const std::pair<const char*, double> choices[] = {
+        {"MS Sans Serif", 8.25}, {"Liberation Sans", 8.25}, {"DejaVu Sans", 8}};
+    const auto* chosen = std::find_if(std::begin(choices), std::end(choices),
+                                      [](const auto& c) { return QFontDatabase::hasFamily(c.first); });
+    ASSERT_NE(chosen, std::end(choices)) << "none of the fonts is installed";
+    for (QWidget* control : {static_cast<QWidget*>(dlg->txtPath()), static_cast<QWidget*>(dlg->lblDirs()),
+                             static_cast<QWidget*>(dlg->cmdCancel())}) {
+        const QFontInfo shown(control->font());
+        EXPECT_EQ(shown.family().toStdString(), chosen->first);
+        EXPECT_DOUBLE_EQ(control->font().pointSizeF(), chosen->second);
+        EXPECT_FALSE(shown.bold());
+    }
 }
 
 TEST_F(FrmPathTest, LayoutCaptionsAndKeys) {
