@@ -1,5 +1,8 @@
 #include "frmPrincipal.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,10 +14,19 @@
 #include <limits>
 
 #include "qt/QtToolkit.h"
+#include "qt/X11Window.h"
 
 namespace {
 
 using Core = app::frmPrincipalCore;
+
+// Assistive technology sees the main window as a dialog named by its
+// caption; without this a plain top-level widget is announced as a filler.
+QAccessibleInterface* AccessibleMainWindow(const QString&, QObject* object) {
+    if (auto* window = dynamic_cast<frmPrincipal*>(object))
+        return new QAccessibleWidget(window, QAccessible::Dialog);
+    return nullptr;
+}
 
 }  // namespace
 
@@ -27,6 +39,11 @@ frmPrincipal::frmPrincipal(platform::Toolkit* toolkit, QWidget* parent)
       ownToolkit_(toolkit ? nullptr : std::make_unique<platform::QtToolkit>(this)),
       toolkit_(toolkit ? toolkit : ownToolkit_.get()),
       core_(*toolkit_) {
+    static const bool accessibleFactoryInstalled = [] {
+        QAccessible::installFactory(AccessibleMainWindow);
+        return true;
+    }();
+    (void)accessibleFactoryInstalled;
     setWindowTitle(QString::fromUtf8(Core::kCaption));
     setFixedSize(twipsToPixelsX(Core::kClientWidth), twipsToPixelsY(Core::kClientHeight));
 
@@ -38,6 +55,8 @@ frmPrincipal::frmPrincipal(platform::Toolkit* toolkit, QWidget* parent)
     placeInTwips(Label1, Core::kLabel1);
     placeInTwips(txtNumExame, Core::kTxtNumExame);
     showWholeCaption(Label1);
+    // The label names the text box, for assistive technology too.
+    Label1->setBuddy(txtNumExame);
 
     // Not the window's default button: Enter in the number box must not
     // start a removal.
@@ -51,9 +70,15 @@ frmPrincipal::frmPrincipal(platform::Toolkit* toolkit, QWidget* parent)
     setTabOrder(cmdAtualizar, txtNumExame);
     cmdAtualizar->setFocus(Qt::OtherFocusReason);
 
-    // The core keeps every exception out of the event loop.
-    connect(cmdAtualizar, &QPushButton::clicked, this,
-            [this] { core_.ClickRemover(txtNumExame->text().toStdString()); });
+    // The core keeps every exception out of the event loop. While it works
+    // nothing runs through the event loop but the modal message boxes, which
+    // keep input away from this window; a close request is refused.
+    connect(cmdAtualizar, &QPushButton::clicked, this, [this] {
+        if (busy_) return;
+        busy_ = true;
+        core_.ClickRemover(txtNumExame->text().toStdString());
+        busy_ = false;
+    });
 }
 
 frmPrincipal::~frmPrincipal() = default;
@@ -83,11 +108,45 @@ void frmPrincipal::showWholeCaption(QLabel* label) {
 }
 
 void frmPrincipal::centreOnScreen() {
+    centreByFrame();
+    if (!isVisible()) centreWhenFramed_ = true;
+}
+
+void frmPrincipal::centreByFrame() {
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
-    QRect frame = geometry();
+    // move() places the frame's top-left corner; the frame's size is the
+    // client area's until the window manager has framed the window.
+    QRect frame = frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
+}
+
+void frmPrincipal::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) platform::SkipTaskbar(this);
+    if (centreWhenFramed_ && frameGeometry() != geometry()) {
+        centreWhenFramed_ = false;
+        centreByFrame();
+    }
+}
+
+void frmPrincipal::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // The window manager has put its frame around the window: centre it again
+    // by the frame, once.
+    if (centreWhenFramed_ && isVisible() && frameGeometry() != geometry()) {
+        centreWhenFramed_ = false;
+        centreByFrame();
+    }
+}
+
+void frmPrincipal::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void frmPrincipal::cmdAtualizar_Click() {

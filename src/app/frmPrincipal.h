@@ -38,8 +38,14 @@ public:
     void Deleta_Exame_em_Cascata_old(ado::Connection& fCN, const std::string& Num_Exame,
                                      const std::string& Terminação);
 
-    // Places the window in the middle of the screen's available area.
+    // Places the window, frame and all, in the middle of its screen's
+    // available area. Before the window is shown its frame is not known yet:
+    // it is centred again once the window manager has framed it.
     void centreOnScreen();
+
+    // True while the click of "Remover" runs: the window then takes no close
+    // request.
+    bool busy() const { return busy_; }
 
     platform::Toolkit& toolkit() { return *toolkit_; }
     app::frmPrincipalCore& core() { return core_; }
@@ -48,7 +54,14 @@ public:
     QLabel* const Label1;
     QLineEdit* const txtNumExame;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void centreByFrame();
+
     // Form positions and sizes are in twips (1/1440 inch).
     int twipsToPixelsX(int twips) const;
     int twipsToPixelsY(int twips) const;
@@ -58,4 +71,6 @@ private:
     std::unique_ptr<platform::Toolkit> ownToolkit_;
     platform::Toolkit* toolkit_;
     app::frmPrincipalCore core_;
+    bool busy_ = false;
+    bool centreWhenFramed_ = false;
 };

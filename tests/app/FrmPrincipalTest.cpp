@@ -1,9 +1,11 @@
 // The main window and its start-up (Form_Load), through the toolkit double.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <climits>
 #include <cstdlib>
@@ -141,6 +143,78 @@ TEST_F(FormLoadTest, ShownWindowFocusesRemoverAndOnlyItsClickRunsTheRemoval) {
     ASSERT_EQ(ui.calls.size(), 2u);
     EXPECT_EQ(ui.calls[1].prompt, "Exame não localizado.");
     EXPECT_FALSE(ui.Ended());
+}
+
+TEST(FrmPrincipalTest, AssistiveTechnologySeesANamedDialogWithNamedControls) {
+    testing_support::EnsureApplication();
+    testing_support::FakeToolkit ui;
+    frmPrincipal w(&ui);
+    w.show();
+    struct Case {
+        QObject* object;
+        QAccessible::Role role;
+        const char* name;
+    } cases[] = {
+        {&w, QAccessible::Dialog, "Quelvomir 4.0 - Remover exame"},
+        {w.txtNumExame, QAccessible::EditableText, "Número Exame:"},
+        {w.cmdAtualizar, QAccessible::Button, "Remover"},
+    };
+    for (const Case& c : cases) {
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(c.object);
+        ASSERT_NE(iface, nullptr) << c.name;
+        EXPECT_EQ(iface->role(), c.role) << c.name;
+        EXPECT_EQ(iface->text(QAccessible::Name).toStdString(), c.name);
+    }
+    // The controls hang in the window's tree.
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&w);
+    EXPECT_GE(window->indexOfChild(QAccessible::queryAccessibleInterface(w.txtNumExame)), 0);
+}
+
+TEST(FrmPrincipalTest, OpensCentredOnTheScreenByItsFrame) {
+    testing_support::EnsureApplication();
+    testing_support::FakeToolkit ui;
+    frmPrincipal w(&ui);
+    w.centreOnScreen();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const QRect frame = w.frameGeometry();
+    ASSERT_NE(frame, w.geometry()) << "the platform draws no frame";
+    const QPoint centre = w.screen()->availableGeometry().center();
+    EXPECT_LE((frame.center() - centre).manhattanLength(), 1)
+        << "frame centred at " << frame.center().x() << "," << frame.center().y();
+}
+
+TEST_F(FormLoadTest, ACloseRequestDuringTheRemovalDoesNotRunInsideIt) {
+    const std::string connectionString = testing_support::CreateSqliteExamDatabase(temp.file("exames.db"));
+    useWindowsDirectory(temp.path(), "CONN_SERVER=" + connectionString + "\r\n");
+    frmPrincipal w;  // the real toolkit: its boxes run event loops of their own
+    ASSERT_TRUE(w.Load());
+    w.show();
+    w.txtNumExame->setText("1001");
+    std::vector<std::string> prompts;
+    bool visibleAtTheEnd = false;
+    testing_support::OnNextMessageBox([&](QMessageBox* confirmation) {
+        prompts.push_back(confirmation->text().toStdString());
+        // The operator asks the window manager to close the window just as
+        // the removal starts.
+        QMetaObject::invokeMethod(&w, &QWidget::close, Qt::QueuedConnection);
+        testing_support::OnNextMessageBox([&](QMessageBox* success) {
+            prompts.push_back(success->text().toStdString());
+            visibleAtTheEnd = w.isVisible();
+            success->accept();
+        });
+        confirmation->defaultButton()->click();
+    });
+    QTimer stuck;  // a box that is never answered
+    stuck.setSingleShot(true);
+    QObject::connect(&stuck, &QTimer::timeout, [] { QApplication::activeModalWidget()->close(); });
+    stuck.start(10000);
+    w.cmdAtualizar->click();
+    ASSERT_EQ(prompts.size(), 2u);
+    EXPECT_EQ(prompts[1], "Exame removido com sucesso.");
+    EXPECT_TRUE(visibleAtTheEnd);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.busy());
 }
 
 TEST(FrmPrincipalTest, ClosingTheWindowEndsTheProgram) {

@@ -133,6 +133,22 @@ TEST(QtToolkitTest, HourglassCoversTheFormButNotItsMessageBoxes) {
     EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
 }
 
+TEST(QtToolkitTest, ChangingThePointerRunsNothingThatWaits) {
+    testing_support::EnsureApplication();
+    QWidget form;
+    form.show();
+    QtToolkit ui(&form);
+    bool timerRan = false;
+    QTimer::singleShot(0, [&] { timerRan = true; });
+    QMetaObject::invokeMethod(&form, &QWidget::close, Qt::QueuedConnection);
+    for (int pointer : {platform::vbHourglass, platform::vbDefault}) {
+        ui.SetMousePointer(pointer);
+        EXPECT_TRUE(form.isVisible()) << pointer;
+        EXPECT_FALSE(timerRan) << pointer;
+    }
+    QCoreApplication::removePostedEvents(&form);
+}
+
 TEST(QtToolkitTest, EndBeforeTheEventLoopOnlyRecords) {
     testing_support::EnsureApplication();
     QWidget form;

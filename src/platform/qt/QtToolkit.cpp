@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QThread>
 
+#include "qt/X11Window.h"
+
 namespace platform {
 namespace {
 
@@ -71,10 +73,13 @@ void QtToolkit::SetMousePointer(int pointer) {
         form_->setCursor(Qt::WaitCursor);
     else
         form_->unsetCursor();
-    // The work that follows blocks the event loop; let the window system take
-    // the new cursor (and repaint what a closed box uncovered) first. Input is
-    // left queued, so nothing the operator does runs inside the caller.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The work that follows blocks the event loop, and nothing the operator or
+    // the window manager sent meanwhile may run inside it: no pass through the
+    // event loop here. The form is repainted at once (a message box that just
+    // closed may have left a hole in it) and the new pointer and the picture
+    // go to the display straight away.
+    if (form_->isVisible()) form_->repaint();
+    FlushDisplay();
 }
 
 void QtToolkit::End(int exitCode) {
