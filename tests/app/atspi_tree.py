@@ -1,0 +1,44 @@
+"""Reads the main window as a screen reader does, through AT-SPI.
+
+Usage: atspi_tree.py CAPTION. Waits for the application window named CAPTION
+and checks what assistive technology learns from it: a dialog (or frame)
+named by the caption, a text box named by its label and a push button named
+by its caption. Prints the tree it read; exits 1 when a check fails."""
+import sys
+import time
+
+import pyatspi
+
+caption = sys.argv[1]
+window = None
+deadline = time.time() + 20
+while window is None and time.time() < deadline:
+    for application in pyatspi.Registry.getDesktop(0):
+        for child in application or []:
+            if child is not None and child.name == caption:
+                window = child
+    if window is None:
+        time.sleep(0.2)
+if window is None:
+    sys.exit(f"no window named {caption!r} on the accessibility bus")
+
+controls = []
+
+
+def walk(node, depth):
+    print("  " * depth + f"{node.getRoleName()} {node.name!r}")
+    controls.append((node.getRoleName(), node.name))
+    for child in node:
+        walk(child, depth + 1)
+
+
+walk(window, 0)
+failures = []
+if window.getRoleName() not in ("dialog", "frame"):
+    failures.append(f"window role {window.getRoleName()!r}")
+for expected in (("text", "Número Exame:"), ("push button", "Remover")):
+    if expected not in controls:
+        failures.append(f"no {expected[0]} named {expected[1]!r}")
+for failure in failures:
+    print("FAIL:", failure)
+sys.exit(1 if failures else 0)
