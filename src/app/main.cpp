@@ -1,11 +1,18 @@
-// remover-exame: removes one examination from the host product's database.
-// The program has no command line options; everything it needs comes from
-// the host product's configuration file.
-#include <QApplication>
+// remover-exame: removes examinations from the host product's database.
+// Without arguments it is the window; with arguments it runs without one
+// (CommandLine.h), and no window toolkit is started.
+#include <unistd.h>
 
+#include <QApplication>
+#include <iostream>
+
+#include "CommandLine.h"
 #include "frmPrincipal.h"
 
 int main(int argc, char* argv[]) {
+    if (argc > 1)
+        return app::RunCommandLine(argc, argv, {std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) == 1});
+
     QApplication app(argc, argv);
 
     frmPrincipal w;

@@ -121,6 +121,15 @@ std::string CascadeStatementText(const CascadeStatement& statement, std::string_
     return ExpandTables(statement.statementTemplate, suffix) + CascadeFilter(numeroExame, suffix);
 }
 
+std::string CountStatementText(const CascadeStatement& statement, std::string_view numeroExame,
+                               std::string_view suffix) {
+    const std::string_view from = " FROM ";
+    const std::size_t at = statement.statementTemplate.find(from);
+    if (at == std::string_view::npos) throw std::logic_error("cascade statement without FROM");
+    return "SELECT COUNT(*)" + ExpandTables(statement.statementTemplate.substr(at), suffix) +
+           CascadeFilter(numeroExame, suffix);
+}
+
 const std::array<CascadeStatement, 6> kLegacyStatements = {{
     {"Aplique", "Ao remover o exame da tabela Aplique",
      "DELETE {Aplique} FROM (({Exame} INNER JOIN {Exame_Página} ON {Exame}.Número_Exame = "

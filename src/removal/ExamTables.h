@@ -67,6 +67,12 @@ std::string CascadeFilter(std::string_view numeroExame, std::string_view suffix)
 std::string CascadeStatementText(const CascadeStatement& statement, std::string_view numeroExame,
                                  std::string_view suffix);
 
+// What cascade statement `statement` would remove, counted: the same joins
+// and the same filter under "SELECT COUNT(*) FROM" instead of "DELETE <table>
+// FROM". It reads and locks nothing beyond what the count needs.
+std::string CountStatementText(const CascadeStatement& statement, std::string_view numeroExame,
+                               std::string_view suffix);
+
 // The six statements of the older cascade, in order; each template holds the
 // whole statement, the filter included ("{N}" stands for the quoted number).
 extern const std::array<CascadeStatement, 6> kLegacyStatements;

@@ -184,3 +184,13 @@ TEST(StatementTexts, TypedNumberNeverChangesTheStatementForm) {
 }
 
 }  // namespace
+
+TEST(CountStatementText, CountsWithTheCascadeStatementsOwnJoinsAndFilter) {
+    EXPECT_EQ(
+        removal::CountStatementText(removal::kCascadeStatements[6], "1'2", "_BK"),
+        "SELECT COUNT(*) FROM Exame_Etapa_Histórico_BK INNER JOIN  (Exame_Etapa_BK  INNER JOIN  Exame_BK ON "
+        "Exame_Etapa_BK.Número_Exame = Exame_BK.Número_Exame)  ON Exame_Etapa_Histórico_BK.ID_Exame_Etapa = "
+        "Exame_Etapa_BK.ID_Exame_Etapa WHERE (((Exame_BK.Número_Exame)='1''2'));");
+    EXPECT_EQ(removal::CountStatementText(removal::kCascadeStatements[12], "123", ""),
+              "SELECT COUNT(*) FROM Exame WHERE (((Exame.Número_Exame)='123'));");
+}
