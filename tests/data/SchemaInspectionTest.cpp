@@ -22,6 +22,7 @@ std::string FreshSqlite(TempDir& dir) {
     const std::string path = dir.file("schema.db");
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "VACUUM", nullptr, nullptr, nullptr);  // an empty file is no database
     sqlite3_close(db);
     return "Provider=SQLite;Data Source=" + path;
 }

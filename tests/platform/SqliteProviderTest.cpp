@@ -1,6 +1,7 @@
 // The SQLite provider through the connection layer, on real database files.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -168,6 +169,9 @@ TEST_F(SqliteProvider, ConnectionLifecycle) {
 
 TEST_F(SqliteProvider, OpenFailuresCreateNothing) {
     const std::string notADatabase = dir_.write("texto.db", std::string(4096, 'x'));
+    const std::string empty = dir_.write("vazio.db", "");
+    const std::string pipe = dir_.file("fila.db");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     const std::string missing = dir_.file("faltando.db");
     struct Case {
         std::string connectionString;
@@ -182,6 +186,10 @@ TEST_F(SqliteProvider, OpenFailuresCreateNothing) {
         {"Provider=SQLite;Data Source=:memory:", status::FileNotFound},
         {"Provider=SQLite;Data Source=file:" + missing + "?mode=rwc", status::FileNotFound},
         {"Provider=SQLite;Data Source=" + notADatabase, status::DataCorrupt},
+        {"Provider=SQLite;Data Source=" + empty, status::DataCorrupt},
+        {"Provider=SQLite;Data Source=/dev/null", status::CannotConnect},
+        {"Provider=SQLite;Data Source=/dev/zero", status::CannotConnect},
+        {"Provider=SQLite;Data Source=" + pipe, status::CannotConnect},
     };
     // ":memory:" is a relative file name: look for it in the test's own folder.
     const auto previous = std::filesystem::current_path();
@@ -193,8 +201,8 @@ TEST_F(SqliteProvider, OpenFailuresCreateNothing) {
         EXPECT_EQ(cn.State(), ado::adStateClosed);
     }
     std::filesystem::current_path(previous);
-    // Only the two files the test made: no database, journal or directory was created.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 2);
+    // Only the files the test made: no database, journal or directory was created.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 4);
 }
 
 TEST_F(SqliteProvider, RecordsAffected) {

@@ -103,6 +103,8 @@ std::string CreateSqliteExamDatabase(const std::string& path, Twins twins) {
         sqlite3_close(db);
         throw std::runtime_error("cannot create " + path);
     }
+    // Written out, so that the file holds a database before the first table.
+    sqlite3_exec(db, "VACUUM", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     const std::string connectionString = "Provider=SQLite;Data Source=" + path;
     ado::Connection connection(connectionString);

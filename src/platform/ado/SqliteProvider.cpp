@@ -2,10 +2,18 @@
 
 #include <sqlite3.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <iostream>
 #include <memory>
@@ -306,9 +314,10 @@ private:
         if ((code & 0xFF) == SQLITE_IOERR &&
             (systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG))
             status = status::MediumFull;
-        report(status, message,
-               " (SQLite code " + std::to_string(code) + ", system error " + std::to_string(systemError) + ")",
-               text);
+        report(
+            status, message,
+            " (SQLite code " + std::to_string(code) + ", system error " + std::to_string(systemError) + ")",
+            text);
     }
 
     // Prepares the one statement that the text holds. Empty statements before
@@ -391,6 +400,46 @@ int busyTimeoutMs(const std::vector<ConnectionProperty>& properties) {
     throw AdoError(status, message);
 }
 
+// Only a regular file that starts with SQLite's header holds a database.
+// SQLite would take an empty file, /dev/null or /dev/zero for a new, empty
+// database, and would wait for ever reading a named pipe that nobody writes;
+// such names are refused before SQLite opens anything. What cannot be
+// examined (a missing file, a directory, no permission) is left to SQLite,
+// which says why it cannot open it.
+void refuseWhatIsNotADatabase(const std::string& path) {
+    static constexpr char kHeader[] = "SQLite format 3";  // 16 bytes with its NUL
+    char header[sizeof kHeader] = {};
+    std::size_t got = 0;
+#ifndef _WIN32
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return;
+    if (!S_ISREG(status.st_mode)) failOpen(status::CannotConnect, path, "not a regular file");
+    // Non-blocking, in case a pipe took the file's place since.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        failOpen(status::CannotConnect, path, "not a regular file");
+    }
+    ssize_t n = 0;
+    while (got < sizeof header && (n = ::read(fd, header + got, sizeof header - got)) > 0)
+        got += static_cast<std::size_t>(n);
+    ::close(fd);
+#else
+    std::error_code ec;
+    const auto type = std::filesystem::status(path, ec).type();
+    if (ec || type == std::filesystem::file_type::directory) return;
+    if (type != std::filesystem::file_type::regular)
+        failOpen(status::CannotConnect, path, "not a regular file");
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return;
+    file.read(header, sizeof header);
+    got = static_cast<std::size_t>(file.gcount());
+#endif
+    if (got != sizeof header || std::memcmp(header, kHeader, sizeof header) != 0)
+        failOpen(status::DataCorrupt, path, "file is not a database");
+}
+
 }  // namespace
 
 std::unique_ptr<Session> OpenSqliteSession(const std::vector<ConnectionProperty>& properties) {
@@ -404,6 +453,8 @@ std::unique_ptr<Session> OpenSqliteSession(const std::vector<ConnectionProperty>
     if (path.front() == ':' ||
         (path.size() >= 5 && EqualsIgnoreCase(std::string_view(path).substr(0, 5), "file:")))
         path = "./" + path;
+
+    refuseWhatIsNotADatabase(path);
 
     // Read-write only, never create: a wrong path must fail, not leave an
     // empty database behind.
