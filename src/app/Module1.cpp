@@ -7,8 +7,10 @@
 #endif
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -124,6 +126,18 @@ std::string fromWindows1252(const std::string& bytes) {
     return out;
 }
 
+// Larger than any configuration file the host product writes (a few
+// kilobytes): a bigger file is refused at once rather than read to its end,
+// which for a sparse file of a terabyte would take hours.
+constexpr std::uint64_t kMaxConfigurationSize = std::uint64_t{16} << 20;
+
+[[noreturn]] void throwTooLarge(const std::string& path) {
+    const std::string detail =
+        "LerConfiguração: '" + path + "' é grande demais para um arquivo de configuração";
+    std::cerr << detail << '\n';
+    throw platform::RuntimeError(platform::rt::PathFileAccessError, detail);
+}
+
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -136,6 +150,8 @@ std::unique_ptr<std::FILE, FileCloser> openRegularFile(const std::string& path) 
 #ifdef _WIN32
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) throwFileError(path, "não foi possível abrir", errno);
+    std::error_code ec;
+    if (std::filesystem::file_size(path, ec) > kMaxConfigurationSize && !ec) throwTooLarge(path);
     return file;
 #else
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -151,6 +167,10 @@ std::unique_ptr<std::FILE, FileCloser> openRegularFile(const std::string& path) 
         const std::string detail = "LerConfiguração: '" + path + "' não é um arquivo comum";
         std::cerr << detail << '\n';
         throw platform::RuntimeError(platform::rt::PathFileAccessError, detail);
+    }
+    if (static_cast<std::uint64_t>(status.st_size) > kMaxConfigurationSize) {
+        ::close(fd);
+        throwTooLarge(path);
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::unique_ptr<std::FILE, FileCloser> file(::fdopen(fd, "rb"));
@@ -207,6 +227,8 @@ private:
         filled_ = std::fread(buffer_, 1, sizeof buffer_, file_.get());
         position_ = 0;
         if (std::ferror(file_.get())) throwFileError(path_, "erro ao ler", errno);
+        // A file that keeps growing while it is read.
+        if ((total_ += filled_) > kMaxConfigurationSize) throwTooLarge(path_);
         if (atStart_) {
             atStart_ = false;
             if (filled_ >= 3 && std::memcmp(buffer_, "\xEF\xBB\xBF", 3) == 0) position_ = 3;
@@ -219,6 +241,7 @@ private:
     char buffer_[1 << 16];
     std::size_t filled_ = 0;
     std::size_t position_ = 0;
+    std::uint64_t total_ = 0;
     bool atStart_ = true;
     bool afterCarriageReturn_ = false;
     Utf8Check utf8_;

@@ -20,9 +20,10 @@ std::string RetornarDiretórioWindows();
 // Lines end in CR LF, LF or CR; a UTF-8 byte-order mark is skipped; the file
 // is taken as UTF-8 when all of it is valid UTF-8, otherwise as Windows-1252,
 // and the settings hold UTF-8. A file that cannot be opened or read throws
-// platform::RuntimeError (53, 70, 75, 76, 57, ...); so does a setting line
-// longer than 1 MiB (7), the bound that keeps a hostile file from using
-// unbounded memory.
+// platform::RuntimeError (53, 70, 75, 76, 57, ...), and so does a file larger
+// than 16 MiB (75), which no configuration file is; a setting line longer
+// than 1 MiB (7), the bound that keeps a hostile file from using unbounded
+// memory, does too.
 bool LerConfiguração(const std::string& Arquivo);
 
 // The value that Linha sets for Chave, or empty text.

@@ -159,6 +159,14 @@ TEST(LerConfiguração, AFileThatCannotBeReadIsARunTimeError) {
     EXPECT_EQ(errorNumberOf(dir.file("pasta.ini")), 75);
     EXPECT_EQ(errorNumberOf(file + "/x.ini"), 76);
 
+    // No configuration file is larger than 16 MiB: a larger one is refused
+    // before it is read.
+    const std::string largest = dir.write("grande.ini", "CONN_SERVER=a\r\n");
+    std::filesystem::resize_file(largest, std::uintmax_t{16} << 20);
+    EXPECT_EQ(errorNumberOf(largest), std::nullopt);
+    std::filesystem::resize_file(largest, (std::uintmax_t{16} << 20) + 1);
+    EXPECT_EQ(errorNumberOf(largest), 75);
+
     // Permission denied, also when the tests run as root: then an
     // unprivileged child process makes the attempt.
     ASSERT_EQ(chmod(file.c_str(), 0), 0);

@@ -121,6 +121,12 @@ TEST(ConfigurationFaults, AConfigurationFileThatIsNotOneEndsStartUpWithAMessage)
         {"a link to a device that never ends",
          [](const auto& ini) { std::filesystem::create_symlink("/dev/zero", ini); }, accessError,
          platform::kRuntimeErrorExitCode},
+        {"a sparse file of a terabyte",
+         [](const auto& ini) {
+             std::ofstream(ini) << "CONN_SERVER=Provider=SQLite\r\n";
+             std::filesystem::resize_file(ini, std::uintmax_t{1} << 40);
+         },
+         accessError, platform::kRuntimeErrorExitCode},
     };
     int index = 0;
     for (const Case& c : cases) {
