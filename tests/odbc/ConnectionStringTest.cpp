@@ -34,7 +34,12 @@ TEST(ConnectionString, SplitsIntoKeysAndValues) {
         {"A=;B=2", "<A>=<><B>=<2>"},
         {"no equals sign;A=1", "<A>=<1>"},
         {"=orphan;A=1", "<A>=<1>"},
-        {"Driver={MariaDB Unicode};Server=h", "<Driver>=<{MariaDB Unicode}><Server>=<h>"},
+        {"Driver={MariaDB Unicode};Server=h", "<Driver>=<MariaDB Unicode><Server>=<h>"},
+        {"PWD={a;b}}c};UID=u", "<PWD>=<a;b}c><UID>=<u>"},
+        {"A = {  spaced } ;B=2", "<A>=<  spaced ><B>=<2>"},
+        {"A={x}junk;B=1", "<A>=<{x}junk><B>=<1>"},
+        {"A={unclosed;PWD=p", "<A>=<{unclosed><PWD>=<p>"},
+        {"\tPWD\t=\tx\t;B=1", "<PWD>=<x><B>=<1>"},
         {"A=x=y", "<A>=<x=y>"},
         {"Password=\"unterminated;A=1", "<Password>=<unterminated;A=1>"},
         {"", ""},
@@ -59,8 +64,46 @@ TEST(ConnectionString, RedactPasswordsLeavesNoPartOfAPassword) {
         {"Jet OLEDB:Database Password=jet;Data Source=c:\\a.mdb",
          "Jet OLEDB:Database Password=***;Data Source=c:\\a.mdb"},
         {"Data Source=srv", "Data Source=srv"},
+        {"Provider=MSDASQL;DSN=x;Jet OLEDB:Database Password=jet",
+         "Provider=MSDASQL;DSN=x;Jet OLEDB:Database Password=***"},
+        {"Password = \"a;b\" ; X=1", "Password = ***; X=1"},
+        {"pAsSwOrD={x;}}y};X=1", "pAsSwOrD=***;X=1"},
+        {"Extended Properties=\"PWD=segredo;DSN=x\"", "Extended Properties=\"PWD=***;DSN=x\""},
+        {"Extended Properties=\"DSN=x;\tPWD\t= {a;b}\"", "Extended Properties=\"DSN=x;\tPWD\t= ***\""},
+        {"Extended Properties='Extended Properties=\"PWD=s\"'",
+         "Extended Properties='Extended Properties=\"PWD=***\"'"},
+        {"Extended Properties=PWD=s", "Extended Properties=PWD=***"},
+        {"Driver={X;PWD=segredo;UID=u", "Driver={X;PWD=***;UID=u"},
+        {"PWD={seg;redo;UID=u", "PWD=***"},
+        {"PWD=\"seg;redo;UID=u", "PWD=***"},
+        // Quotes mean nothing to an ODBC driver: it reads a password here.
+        {"X=\"a;PWD=segredo\";Y=1", "X=\"a;PWD=***;Y=1"},
+        {"X=\"a;PWD=segredo", "X=\"a;PWD=***"},
     };
     for (const auto& c : cases) EXPECT_EQ(ado::RedactPasswords(c.text), c.expected) << c.text;
+}
+
+// Passwords blanked out of what a driver says, however it quotes them; short
+// ones only where they stand alone.
+TEST(ConnectionString, RedactSecretsHidesEveryFormOfAPassword) {
+    struct Case {
+        const char* connectionString;
+        const char* message;
+        const char* expected;
+    } cases[] = {
+        {"PWD=abc", "user 'abc' (password abc) in tabc abcd", "user '***' (password ***) in tabc abcd"},
+        {"PWD=x", "PWD={x};Xx=x,ax", "PWD={***};Xx=***,ax"},
+        {"PWD=segredo", "asegredob", "a***b"},
+        {"PWD={a;b}}c}", "PWD={a;b}}c} a;b}c \"a;b}c\"", "PWD={***} *** \"***\""},
+        {"PWD=\"say \"\"hi\"\"\"", "PWD=\"say \"\"hi\"\"\" say \"hi\"", "PWD=*** ***"},
+        {"Provider=MSDASQL;Extended Properties=\"DSN=x;PWD=zz\"", "login zz failed, fizzy",
+         "login *** failed, fizzy"},
+        {"Driver={X;PWD=s3}", "cannot open lib 'X;PWD=s3'", "cannot open lib 'X;PWD=***'"},
+        {"Data Source=srv", "srv", "srv"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ado::RedactSecrets(c.message, ado::PasswordValues(c.connectionString)), c.expected)
+            << c.connectionString;
 }
 
 TEST(ClassifyProvider, NamesWithOrWithoutVersion) {

@@ -150,6 +150,9 @@ TEST_F(MariaDbProvider, TransactionsDoNotNestAndNeedOneToEnd) {
 
 TEST_F(MariaDbProvider, AFailedConnectionNeverShowsThePassword) {
     const std::string wrong = "Errada;}{xyzzy";
+    const std::string mariaDb =
+        "Provider=MSDASQL;Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + std::to_string(server_->port()) +
+        ";";
     struct Case {
         std::string connectionString;
         std::uint32_t status;
@@ -172,19 +175,53 @@ TEST_F(MariaDbProvider, AFailedConnectionNeverShowsThePassword) {
         // No Access driver on this platform.
         {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb;Jet OLEDB:Database Password=\"" + wrong + "\"",
          0x800A0E7Au, wrong},
+        {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb;Extended Properties=\"PWD={Errada;}}{xyzzy}\"",
+         0x800A0E7Au, wrong},
+        // A key the driver cannot read, but a password all the same.
+        {mariaDb + "User=root;Jet OLEDB:Database Password=\"" + wrong + "\"", 0x80040E96u, wrong},
+        {"Provider=MSDASQL;Extended Properties=\"" + mariaDb + "User=root;\tPWD\t={Errada;}}{xyzzy}\"",
+         0x80040E4Du, wrong},
+        {"Provider=MSDASQL;Extended Properties=\"DSN={NaoExiste;PWD=xyzzy12\"", 0x80040E96u, "xyzzy12"},
+        // A short password that the server's message repeats.
+        {mariaDb + "User=q7;PWD=q7", 0x80040E4Du, "q7"},
     };
     for (const auto& c : cases) {
         Connection connection;
         ::testing::internal::CaptureStderr();
-        const auto status = statusOf([&] { connection.Open(c.connectionString); });
+        std::string description;
+        const auto status = statusOf([&] {
+            try {
+                connection.Open(c.connectionString);
+            } catch (const AdoError& e) {
+                description = e.description();
+                throw;
+            }
+        });
         const std::string diagnostics = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(status, c.status) << c.connectionString;
+        EXPECT_EQ(description.find(c.secret), std::string::npos) << description;
         EXPECT_EQ(connection.State(), ado::adStateClosed);
         EXPECT_FALSE(diagnostics.empty());
         EXPECT_EQ(diagnostics.find(c.secret), std::string::npos) << diagnostics;
         // The fragments a naive redaction would leave behind.
         EXPECT_EQ(diagnostics.find("xyzzy"), std::string::npos) << diagnostics;
         EXPECT_EQ(diagnostics.find("teste=1"), std::string::npos) << diagnostics;
+    }
+}
+
+// ODBC's way to write a password holding ";" or "}": in braces, "}}" for "}".
+TEST_F(MariaDbProvider, ABracedPasswordReachesTheDriverWhole) {
+    std::string braced = "{";
+    for (char c : server_->password()) braced += c == '}' ? "}}" : std::string(1, c);
+    braced += '}';
+    const std::string odbc =
+        "Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + std::to_string(server_->port()) +
+        ";Database=" + server_->database() + ";UID=root;PWD=" + braced;
+    for (const std::string& connectionString :
+         {"Provider=MSDASQL;" + odbc, "Provider=MSDASQL;Extended Properties=\"" + odbc + "\""}) {
+        Connection connection;
+        EXPECT_EQ(statusOf([&] { connection.Open(connectionString); }), 0u) << connectionString;
+        EXPECT_EQ(connection.State(), ado::adStateOpen);
     }
 }
 

@@ -59,13 +59,16 @@ TEST(BuildOdbcConnectionString, SqlServer) {
          "ClientCharset=UTF-8"},
         {"Provider=SQLOLEDB;Data Source=(local);Encrypt=True", &kFreeTdsOnly,
          "Driver={FreeTDS};Server=localhost;Encryption=require;TDS_Version=7.4;ClientCharset=UTF-8"},
+        {"Provider=SQLOLEDB;Password={a;b}}c}", &kMicrosoft,
+         "Driver={ODBC Driver 18 for SQL Server};PWD={a;b}}c};Encrypt=no"},
         // Hostile values: each stays inside its own pair.
         {"Provider=SQLOLEDB;Data Source=srv;Password=\"a;Trusted_Connection=yes\";User ID=\"u}x\"",
          &kMicrosoft,
          "Driver={ODBC Driver 18 for SQL "
          "Server};Server=srv;UID={u}}x};PWD={a;Trusted_Connection=yes};Encrypt=no"},
         {"Provider=SQLOLEDB;Initial Catalog=\"db};Driver={evil\"", &kFreeTdsOnly,
-         "Driver={FreeTDS};Database={db}};Driver={evil};Encryption=off;TDS_Version=7.4;ClientCharset=UTF-8"},
+         "Driver={FreeTDS};Database={db}};Driver={evil};Encryption=off;TDS_Version=7.4;ClientCharset=UTF-"
+         "8"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(build(ProviderKind::SqlServer, c.ado, *c.drivers), c.expected) << c.ado;
@@ -117,6 +120,10 @@ TEST(BuildOdbcConnectionString, OdbcPassesKeysOnAndMapsMsdasqlOwn) {
         {"Provider=MSDASQL.1;Data Source=Quelvomir;User ID=u;Password=p;Initial Catalog=c",
          "DSN=Quelvomir;UID=u;PWD=p;DATABASE=c"},
         {"Provider=MSDASQL;Extended Properties=\"DSN=x;PWD={a;b}\"", "DSN=x;PWD={a;b}"},
+        {"Provider=MSDASQL;Driver={MariaDB Unicode};PWD={a;b}}c};UID=u",
+         "Driver={MariaDB Unicode};PWD={a;b}}c};UID=u"},
+        {"Provider=MSDASQL;Extended Properties=\"DSN=x;\tPWD\t= {a;b}}c} ;Driver=d\"",
+         "DSN=x;PWD={a;b}}c};Driver={d}"},
         {"Driver={Bad}Brace};Server=h", "Driver={{Bad}}Brace}}};Server=h"},
         {"", ""},
     };

@@ -6,10 +6,19 @@
 namespace ado {
 namespace {
 
-std::string_view trimSpaces(std::string_view s) {
-    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+constexpr std::size_t npos = std::string_view::npos;
+
+// "Extended Properties" may hold a connection string that holds another: this
+// many levels are read, deeper ones are hidden whole.
+constexpr int kMaxNesting = 8;
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
     return s;
 }
 
@@ -17,9 +26,224 @@ char lower(char c) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
-bool isPasswordKey(std::string_view key) {
-    return EqualsIgnoreCase(key, "Password") || EqualsIgnoreCase(key, "PWD") ||
-           EqualsIgnoreCase(key, "Jet OLEDB:Database Password");
+enum class Enclosure { None, Quotes, Braces };
+
+// One property and where its value stands in the text.
+struct ScannedProperty {
+    std::string_view key;
+    std::string value;
+    std::size_t valueBegin = 0;  // the value's first character, enclosure included
+    std::size_t valueEnd = 0;    // just past it, up to the ";" that ends the pair
+    Enclosure enclosure = Enclosure::None;
+    char quote = '"';
+    bool unclosed = false;  // a quote or brace that never closes
+};
+
+// For every position p, where a braced value whose text starts at p ends: the
+// first "}" that is not part of a "}}" pair, or npos. Computed once from the
+// right, so that many unclosed braces cost no more than one.
+std::vector<std::size_t> closingBraces(std::string_view text) {
+    std::vector<std::size_t> close(text.size() + 2, npos);
+    for (std::size_t p = text.size(); p-- > 0;) {
+        if (text[p] != '}')
+            close[p] = close[p + 1];
+        else if (p + 1 < text.size() && text[p + 1] == '}')
+            close[p] = close[p + 2];
+        else
+            close[p] = p;
+    }
+    return close;
+}
+
+// Reading::Ado is how this program reads a string: quotes and braces both
+// enclose. Reading::Odbc is how an ODBC driver reads one: only braces do, and
+// a quote is an ordinary character.
+enum class Reading { Ado, Odbc };
+
+std::vector<ScannedProperty> scan(std::string_view text, Reading reading = Reading::Ado) {
+    std::vector<ScannedProperty> result;
+    std::vector<std::size_t> close;
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t eq = text.find_first_of("=;", i);
+        if (eq == npos || text[eq] == ';') {
+            // A segment without "=": nothing to keep.
+            i = eq == npos ? n : eq + 1;
+            continue;
+        }
+        ScannedProperty p;
+        p.key = trimBlanks(text.substr(i, eq - i));
+        std::size_t j = eq + 1;
+        while (j < n && isBlank(text[j])) ++j;
+        p.valueBegin = j;
+        const std::size_t semicolon = text.find(';', j);
+        const std::size_t segmentEnd = semicolon == npos ? n : semicolon;
+        std::size_t next = semicolon == npos ? n : semicolon + 1;
+        bool literal = true;
+        if (reading == Reading::Ado && j < n && (text[j] == '"' || text[j] == '\'')) {
+            literal = false;
+            p.enclosure = Enclosure::Quotes;
+            p.quote = text[j];
+            std::size_t k = j + 1;
+            p.unclosed = true;
+            while (k < n) {
+                if (text[k] == p.quote) {
+                    if (k + 1 < n && text[k + 1] == p.quote) {
+                        p.value += p.quote;
+                        k += 2;
+                        continue;
+                    }
+                    ++k;
+                    p.unclosed = false;
+                    break;
+                }
+                p.value += text[k++];
+            }
+            // Whatever follows the closing quote up to ";" is dropped.
+            const std::size_t end = p.unclosed ? npos : text.find(';', k);
+            p.valueEnd = end == npos ? n : end;
+            next = end == npos ? n : end + 1;
+        } else if (j < n && text[j] == '{') {
+            if (close.empty()) close = closingBraces(text);
+            const std::size_t closing = close[j + 1];
+            std::size_t after = closing == npos ? n : closing + 1;
+            while (after < n && isBlank(text[after])) ++after;
+            if (closing != npos && (after == n || text[after] == ';')) {
+                literal = false;
+                p.enclosure = Enclosure::Braces;
+                for (std::size_t k = j + 1; k < closing; ++k) {
+                    p.value += text[k];
+                    if (text[k] == '}') ++k;
+                }
+                p.valueEnd = after;
+                next = after == n ? n : after + 1;
+            } else {
+                p.unclosed = closing == npos;
+            }
+        }
+        if (literal) {
+            p.value = std::string(trimBlanks(text.substr(j, segmentEnd - j)));
+            p.valueEnd = segmentEnd;
+        }
+        if (!p.key.empty()) result.push_back(std::move(p));
+        i = next;
+    }
+    return result;
+}
+
+bool isNested(std::string_view key) {
+    return EqualsIgnoreCase(trimBlanks(key), "Extended Properties");
+}
+
+std::string enclosed(const std::string& value, const ScannedProperty& as) {
+    if (as.enclosure == Enclosure::None) return value;
+    const char open = as.enclosure == Enclosure::Braces ? '{' : as.quote;
+    const char close = as.enclosure == Enclosure::Braces ? '}' : as.quote;
+    std::string out(1, open);
+    for (char c : value) {
+        out += c;
+        if (c == close) out += close;
+    }
+    return out + close;
+}
+
+// A part of the text to replace.
+struct Edit {
+    std::size_t begin;
+    std::size_t end;
+    std::string text;
+};
+
+// Both readings are redacted, so that no reader finds a password left: a
+// value that one reading takes for quoted may hold a pair for the other.
+std::string redact(std::string_view text, int depth) {
+    std::vector<Edit> masks;   // password values
+    std::vector<Edit> nested;  // "Extended Properties" redacted inside
+    for (Reading reading : {Reading::Ado, Reading::Odbc}) {
+        for (const auto& p : scan(text, reading)) {
+            if (IsPasswordKey(p.key)) {
+                // A brace or quote that never closes may run to the end.
+                masks.push_back({p.valueBegin, p.unclosed ? text.size() : p.valueEnd, "***"});
+            } else if (reading == Reading::Ado && isNested(p.key) && p.value.find('=') != std::string::npos) {
+                const std::string inner = depth < kMaxNesting ? redact(p.value, depth + 1) : "***";
+                if (inner != p.value) nested.push_back({p.valueBegin, p.valueEnd, enclosed(inner, p)});
+            }
+        }
+    }
+    // What the nested redaction already covers stays with it; overlapping
+    // parts are hidden whole.
+    std::vector<Edit> edits = nested;
+    for (const auto& m : masks) {
+        const bool covered = std::any_of(nested.begin(), nested.end(),
+                                         [&](const Edit& e) { return e.begin <= m.begin && m.end <= e.end; });
+        if (!covered) edits.push_back(m);
+    }
+    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t i = 0; i < edits.size();) {
+        Edit edit = edits[i++];
+        for (; i < edits.size() && edits[i].begin < edit.end; ++i) {
+            if (edits[i].begin != edit.begin || edits[i].end != edit.end || edits[i].text != edit.text)
+                edit.text = "***";
+            edit.end = std::max(edit.end, edits[i].end);
+        }
+        out.append(text, copied, edit.begin - copied);
+        out += edit.text;
+        copied = edit.end;
+    }
+    out.append(text, copied);
+    return out;
+}
+
+void addForms(const std::string& value, std::vector<std::string>& out) {
+    if (value.empty()) return;
+    out.push_back(value);
+    for (char doubled : {'}', '"', '\''}) {
+        std::string form;
+        for (char c : value) {
+            form += c;
+            if (c == doubled) form += c;
+        }
+        out.push_back(std::move(form));
+    }
+    for (std::size_t begin = 0; begin < value.size();) {
+        const std::size_t end = std::min(value.find(';', begin), value.size());
+        if (end > begin && end - begin < value.size()) out.push_back(value.substr(begin, end - begin));
+        begin = end + 1;
+    }
+}
+
+void collect(std::string_view text, int depth, std::vector<std::string>& out) {
+    for (Reading reading : {Reading::Ado, Reading::Odbc}) {
+        for (const auto& p : scan(text, reading)) {
+            if (IsPasswordKey(p.key)) {
+                addForms(p.value, out);
+                // Read without its opening brace or quote, and up to the end,
+                // as another reader might.
+                if (p.unclosed && p.enclosure == Enclosure::None) {
+                    addForms(p.value.substr(1), out);
+                    addForms(std::string(text.substr(p.valueBegin + 1)), out);
+                }
+            } else if (depth < kMaxNesting && p.value.find('=') != std::string::npos) {
+                // Whatever the key, a value that reads as a connection string
+                // may be read as one by some driver.
+                collect(p.value, depth + 1, out);
+            }
+        }
+    }
+}
+
+std::vector<std::string> sortedUnique(std::vector<std::string> values) {
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    return values;
+}
+
+bool isWordCharacter(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return std::isalnum(byte) || c == '_' || byte >= 0x80;
 }
 
 }  // namespace
@@ -29,45 +253,20 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
 }
 
+bool IsPasswordKey(std::string_view key) {
+    auto enclosing = [](char c) { return isBlank(c) || c == '"' || c == '\'' || c == '{' || c == '}'; };
+    while (!key.empty() && enclosing(key.front())) key.remove_prefix(1);
+    while (!key.empty() && enclosing(key.back())) key.remove_suffix(1);
+    std::string name(key);
+    for (char& c : name) c = lower(c);
+    for (std::string_view word : {"pwd", "passw", "senha", "secret"})
+        if (name.find(word) != std::string::npos) return true;
+    return false;
+}
+
 std::vector<ConnectionProperty> ParseConnectionString(std::string_view text) {
     std::vector<ConnectionProperty> result;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t eq = text.find_first_of("=;", i);
-        if (eq == std::string_view::npos || text[eq] == ';') {
-            // A segment without "=": nothing to keep.
-            i = (eq == std::string_view::npos) ? text.size() : eq + 1;
-            continue;
-        }
-        std::string_view key = trimSpaces(text.substr(i, eq - i));
-        i = eq + 1;
-        while (i < text.size() && text[i] == ' ') ++i;
-
-        std::string value;
-        if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
-            const char quote = text[i++];
-            while (i < text.size()) {
-                if (text[i] == quote) {
-                    if (i + 1 < text.size() && text[i + 1] == quote) {
-                        value += quote;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                value += text[i++];
-            }
-            std::size_t semi = text.find(';', i);
-            i = (semi == std::string_view::npos) ? text.size() : semi + 1;
-        } else {
-            std::size_t semi = text.find(';', i);
-            std::size_t end = (semi == std::string_view::npos) ? text.size() : semi;
-            value = std::string(trimSpaces(text.substr(i, end - i)));
-            i = (semi == std::string_view::npos) ? text.size() : semi + 1;
-        }
-        if (!key.empty()) result.push_back({std::string(key), std::move(value)});
-    }
+    for (auto& p : scan(text)) result.push_back({std::string(p.key), std::move(p.value)});
     return result;
 }
 
@@ -80,14 +279,61 @@ std::optional<std::string> FindProperty(const std::vector<ConnectionProperty>& p
 }
 
 std::string RedactPasswords(std::string_view connectionString) {
+    return redact(connectionString, 0);
+}
+
+std::string RedactPasswords(const std::vector<ConnectionProperty>& properties) {
     std::string out;
-    for (const auto& p : ParseConnectionString(connectionString)) {
+    for (const auto& p : properties) {
         if (!out.empty()) out += ';';
-        out += p.key;
-        out += '=';
-        out += isPasswordKey(p.key) ? std::string("***") : p.value;
+        out += p.key + "=" + (IsPasswordKey(p.key) ? "***" : isNested(p.key) ? redact(p.value, 1) : p.value);
     }
     return out;
+}
+
+std::vector<std::string> PasswordValues(std::string_view connectionString) {
+    std::vector<std::string> values;
+    collect(connectionString, 0, values);
+    return sortedUnique(std::move(values));
+}
+
+std::vector<std::string> PasswordValues(const std::vector<ConnectionProperty>& properties) {
+    std::vector<std::string> values;
+    for (const auto& p : properties) {
+        if (IsPasswordKey(p.key)) {
+            addForms(p.value, values);
+            // An opening brace that was read as part of the value.
+            if (!p.value.empty() && p.value.front() == '{') addForms(p.value.substr(1), values);
+        } else if (p.value.find('=') != std::string::npos) {
+            collect(p.value, 1, values);
+        }
+    }
+    return sortedUnique(std::move(values));
+}
+
+std::string RedactSecrets(std::string text, const std::vector<std::string>& secrets) {
+    std::vector<std::string> ordered;
+    for (const auto& s : secrets)
+        if (s.find_first_not_of('*') != std::string::npos) ordered.push_back(s);
+    // Longest first, so that a password is blanked whole before its pieces.
+    std::sort(ordered.begin(), ordered.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (const auto& secret : ordered) {
+        for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at)) {
+            const std::size_t end = at + secret.size();
+            const bool whole =
+                secret.size() >= 4 ||
+                ((at == 0 || !isWordCharacter(text[at - 1]) || !isWordCharacter(secret.front())) &&
+                 (end == text.size() || !isWordCharacter(text[end]) || !isWordCharacter(secret.back())));
+            if (!whole) {
+                ++at;
+                continue;
+            }
+            text.replace(at, secret.size(), "***");
+            at += 3;
+        }
+    }
+    return text;
 }
 
 }  // namespace ado

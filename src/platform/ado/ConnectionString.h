@@ -9,13 +9,16 @@
 namespace ado {
 
 struct ConnectionProperty {
-    std::string key;    // as written, spaces around it removed
-    std::string value;  // quotes removed, spaces around an unquoted value removed
+    std::string key;    // as written, blanks around it removed
+    std::string value;  // quotes or braces removed, blanks around an unenclosed value removed
 };
 
 // Splits a connection string into its properties, in order. A value may be
-// enclosed in double or single quotes, which then may hold ";" and "="; a
-// quote inside such a value is written twice. Empty segments are skipped.
+// enclosed in double or single quotes (OLE DB's way), a quote inside it
+// written twice, or in braces (ODBC's way), a closing brace inside it written
+// "}}"; an enclosed value may hold ";" and "=". A value that opens a brace
+// and never closes it, or has more text after the closing brace, is read
+// as it stands up to the next ";". Empty segments are skipped.
 std::vector<ConnectionProperty> ParseConnectionString(std::string_view text);
 
 // The value of the last property whose key equals key, case ignored.
@@ -24,8 +27,32 @@ std::optional<std::string> FindProperty(const std::vector<ConnectionProperty>& p
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
-// The connection string with the value of every password key replaced by
-// "***", for diagnostics.
+// Whether a key names a password ("Password", "PWD", "Jet OLEDB:Database
+// Password", ...), in any case and whatever blanks, quotes or braces stand
+// around it.
+bool IsPasswordKey(std::string_view key);
+
+// The connection string (ADO's or ODBC's) with the value of every password key
+// replaced by "***", for diagnostics; the rest stays as written. A password
+// whose opening brace or quote is never closed hides the whole rest of the
+// string; the keys of "Extended Properties", a connection string in itself,
+// are redacted too.
 std::string RedactPasswords(std::string_view connectionString);
+
+// The properties written out as "Key=Value;..." with the passwords hidden as
+// above, for diagnostics.
+std::string RedactPasswords(const std::vector<ConnectionProperty>& properties);
+
+// Every password the connection string holds, as any reader of it might see
+// it: as configured, enclosed as ODBC and OLE DB write it, and its pieces
+// between ";", for blanking out of texts that drivers build from the string.
+std::vector<std::string> PasswordValues(std::string_view connectionString);
+std::vector<std::string> PasswordValues(const std::vector<ConnectionProperty>& properties);
+
+// text with every occurrence of a secret replaced by "***". A secret of fewer
+// than four characters is replaced only where it stands as a whole token
+// (between delimiters, quotes or braces), so that the words that merely
+// contain its letters stay readable.
+std::string RedactSecrets(std::string text, const std::vector<std::string>& secrets);
 
 }  // namespace ado

@@ -14,29 +14,10 @@ bool startsWithIgnoreCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }
 
-bool isPasswordKey(std::string_view key) {
-    return EqualsIgnoreCase(key, "Password") || EqualsIgnoreCase(key, "PWD");
-}
-
 bool isTrue(std::string_view value) {
     return EqualsIgnoreCase(value, "true") || EqualsIgnoreCase(value, "yes") ||
            EqualsIgnoreCase(value, "sspi") || EqualsIgnoreCase(value, "mandatory") ||
            EqualsIgnoreCase(value, "strict") || value == "1";
-}
-
-// A value already written in ODBC's braced form, "{...}" with every inner
-// "}" doubled, can go to the driver manager as it stands.
-bool isWellFormedBraced(std::string_view value) {
-    if (value.size() < 2 || value.front() != '{' || value.back() != '}') return false;
-    std::string_view inner = value.substr(1, value.size() - 2);
-    for (std::size_t i = 0; i < inner.size(); ++i) {
-        if (inner[i] != '}') continue;
-        if (i + 1 < inner.size() && inner[i + 1] == '}')
-            ++i;
-        else
-            return false;
-    }
-    return true;
 }
 
 class OdbcStringWriter {
@@ -54,11 +35,6 @@ public:
         text_ += key;
         text_ += '=';
         text_ += value;
-    }
-    void addText(std::string_view pairs) {
-        if (pairs.empty()) return;
-        if (!text_.empty()) text_ += ';';
-        text_ += pairs;
     }
     std::string take() { return std::move(text_); }
 
@@ -176,14 +152,21 @@ std::string accessString(const std::vector<ConnectionProperty>& properties,
 }
 
 // MSDASQL's own keys become their ODBC names; every other key goes to the
-// driver manager as written, and "Extended Properties" (an ODBC string in
-// itself) is passed on whole.
+// driver manager as written, each value braced again where it needs braces.
+// "Extended Properties", an ODBC string in itself, gives its own pairs.
+void addOdbcPair(OdbcStringWriter& out, std::string_view key, const std::string& value) {
+    if (EqualsIgnoreCase(key, "Driver"))
+        out.addDriver(value);
+    else
+        out.add(key, value);
+}
+
 std::string odbcString(const std::vector<ConnectionProperty>& properties) {
     OdbcStringWriter out;
     for (const auto& p : properties) {
         if (EqualsIgnoreCase(p.key, "Provider")) continue;
         if (EqualsIgnoreCase(p.key, "Extended Properties")) {
-            out.addText(p.value);
+            for (const auto& inner : ParseConnectionString(p.value)) addOdbcPair(out, inner.key, inner.value);
             continue;
         }
         std::string_view key = p.key;
@@ -195,10 +178,7 @@ std::string odbcString(const std::vector<ConnectionProperty>& properties) {
             key = "PWD";
         else if (EqualsIgnoreCase(key, "Initial Catalog"))
             key = "DATABASE";
-        if (isWellFormedBraced(p.value))
-            out.addRaw(key, p.value);
-        else
-            out.add(key, p.value);
+        addOdbcPair(out, key, p.value);
     }
     return out.take();
 }
@@ -206,8 +186,11 @@ std::string odbcString(const std::vector<ConnectionProperty>& properties) {
 }  // namespace
 
 std::string BraceOdbcValue(std::string_view value) {
+    auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    };
     const bool needsBraces = value.find_first_of(";{}") != std::string_view::npos ||
-                             (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+                             (!value.empty() && (blank(value.front()) || blank(value.back())));
     if (!needsBraces) return std::string(value);
     std::string out = "{";
     for (char c : value) {
@@ -250,48 +233,7 @@ std::optional<long> RequestedLoginTimeout(const std::vector<ConnectionProperty>&
 }
 
 std::string RedactOdbcPasswords(std::string_view text) {
-    std::string out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t eq = text.find('=', i);
-        if (eq == std::string_view::npos) {
-            out += text.substr(i);
-            break;
-        }
-        const std::string_view rawKey = text.substr(i, eq - i);
-        std::string_view key = rawKey;
-        while (!key.empty() && (key.front() == ' ' || key.front() == ';')) key.remove_prefix(1);
-        while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
-        // The value: braced (up to the "}" that is not doubled) or up to ";".
-        std::size_t j = eq + 1;
-        while (j < text.size() && text[j] == ' ') ++j;
-        std::size_t end;
-        if (j < text.size() && text[j] == '{') {
-            end = j + 1;
-            while (end < text.size()) {
-                if (text[end] == '}') {
-                    if (end + 1 < text.size() && text[end + 1] == '}') {
-                        end += 2;
-                        continue;
-                    }
-                    ++end;
-                    break;
-                }
-                ++end;
-            }
-            const std::size_t semi = text.find(';', end);
-            end = semi == std::string_view::npos ? text.size() : semi;
-        } else {
-            const std::size_t semi = text.find(';', j);
-            end = semi == std::string_view::npos ? text.size() : semi;
-        }
-        out += rawKey;
-        out += '=';
-        out += isPasswordKey(key) ? std::string_view("***") : text.substr(eq + 1, end - eq - 1);
-        if (end < text.size()) out += ';';
-        i = end + 1;
-    }
-    return out;
+    return RedactPasswords(text);
 }
 
 }  // namespace ado

@@ -86,12 +86,6 @@ std::vector<Diagnostic> readDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     return result;
 }
 
-void replaceAll(std::string& text, std::string_view what, std::string_view with) {
-    if (what.empty()) return;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
-        text.replace(at, what.size(), with);
-}
-
 // Reads the failure recorded on handle, writes it to standard error and
 // throws it. what names the step; detail is the statement or the (redacted)
 // connection string. Passwords the session knows are blanked out of the
@@ -117,20 +111,15 @@ void replaceAll(std::string& text, std::string_view what, std::string_view with)
     }
 
     std::string line = "ODBC: " + std::string(what) + " failed";
-    for (const auto& d : diagnostics) {
-        std::string message = d.message;
-        for (const auto& secret : secrets) replaceAll(message, secret, "***");
-        line += " [SQLSTATE " + d.state + ", native error " + std::to_string(d.native) + "] " + message;
-    }
+    for (const auto& d : diagnostics)
+        line += " [SQLSTATE " + d.state + ", native error " + std::to_string(d.native) + "] " + d.message;
     if (diagnostics.empty()) line += " (no diagnostic record)";
     line += connecting ? " -- connection string: " : " -- statement: ";
     line += detail;
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
-    std::cerr << line << std::endl;
-
-    for (const auto& secret : secrets) replaceAll(description, secret, "***");
-    throw AdoError(code, description);
+    std::cerr << RedactSecrets(line, secrets) << std::endl;
+    throw AdoError(code, RedactSecrets(description, secrets));
 }
 
 bool isClass(std::string_view state, std::string_view cls) {
@@ -216,15 +205,10 @@ private:
 
 OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty>& properties)
     : environment_(SQL_HANDLE_ENV, SQL_NULL_HANDLE), connection_(SQL_HANDLE_DBC, withOdbc3(environment_)) {
-    std::string redacted;  // the ADO string as given, for diagnostics
-    for (const auto& p : properties) {
-        const bool password = EqualsIgnoreCase(p.key, "Password") || EqualsIgnoreCase(p.key, "PWD") ||
-                              EqualsIgnoreCase(p.key, "Jet OLEDB:Database Password");
-        // Blanking out a password of one to three characters would maul every
-        // message while hiding nothing a reader could not guess.
-        if (password && p.value.size() >= 4) secrets_.push_back(p.value);
-        redacted += (redacted.empty() ? "" : ";") + p.key + "=" + (password ? std::string("***") : p.value);
-    }
+    // The passwords as any driver might echo them, to blank out of its
+    // messages, and the ADO string as given without them, for diagnostics.
+    secrets_ = PasswordValues(properties);
+    const std::string redacted = RedactSecrets(RedactPasswords(properties), secrets_);
 
     std::string odbcString;
     try {
@@ -244,7 +228,7 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
                                            nullptr, SQL_DRIVER_NOPROMPT);
     std::fill(wide.begin(), wide.end(), SQLWCHAR{0});
     if (!SQL_SUCCEEDED(rc))
-        raise(SQL_HANDLE_DBC, connection_.get(), "connect", RedactOdbcPasswords(odbcString), true, secrets_);
+        raise(SQL_HANDLE_DBC, connection_.get(), "connect", RedactPasswords(odbcString), true, secrets_);
     connected_ = true;
 
     // MySQL and MariaDB read a backslash in a string literal as an escape,

@@ -43,17 +43,22 @@ std::unique_ptr<Session> OpenSession(const std::string& connectionString) {
     const auto properties = ParseConnectionString(connectionString);
     const auto provider = FindProperty(properties, "Provider");
     const ProviderKind kind = provider ? ClassifyProvider(*provider) : ProviderKind::Odbc;
-    switch (kind) {
-        case ProviderKind::Sqlite:
-            return OpenSqliteSession(properties);
-        case ProviderKind::SqlServer:
-        case ProviderKind::Access:
-        case ProviderKind::Odbc:
-            return OpenOdbcSession(kind, properties);
-        case ProviderKind::Unknown:
-            break;
+    try {
+        switch (kind) {
+            case ProviderKind::Sqlite:
+                return OpenSqliteSession(properties);
+            case ProviderKind::SqlServer:
+            case ProviderKind::Access:
+            case ProviderKind::Odbc:
+                return OpenOdbcSession(kind, properties);
+            case ProviderKind::Unknown:
+                break;
+        }
+        throw AdoError(status::ProviderNotFound, "Provider cannot be found: " + provider.value_or(""));
+    } catch (const AdoError& e) {
+        // A description may quote the string or what a driver made of it.
+        throw AdoError(e.status(), RedactSecrets(e.description(), PasswordValues(connectionString)));
     }
-    throw AdoError(status::ProviderNotFound, "Provider cannot be found: " + provider.value_or(""));
 }
 
 }  // namespace ado
