@@ -55,10 +55,16 @@ TEST(BuildOdbcConnectionString, SqlServer) {
         {"Provider=SQLOLEDB;Data Source=srv;Integrated Security=false", &kMicrosoft,
          "Driver={ODBC Driver 18 for SQL Server};Server=srv;Encrypt=no"},
         {"Provider=SQLOLEDB;Data Source=srv,1433;User ID=sa;Password=x;Initial Catalog=db", &kFreeTdsOnly,
-         "Driver={FreeTDS};Server=srv;Port=1433;Database=db;UID=sa;PWD=x;Encryption=off;TDS_Version=7.4;"
+         "Driver={FreeTDS};Server=srv;Port=1433;Database=db;UID=sa;PWD=x;Encryption=request;TDS_Version=7.4;"
          "ClientCharset=UTF-8"},
         {"Provider=SQLOLEDB;Data Source=(local);Encrypt=True", &kFreeTdsOnly,
          "Driver={FreeTDS};Server=localhost;Encryption=require;TDS_Version=7.4;ClientCharset=UTF-8"},
+        {"Provider=SQLOLEDB;Use Encryption for Data=True;TrustServerCertificate=False", &kFreeTdsOnly,
+         "Driver={FreeTDS};Encryption=require;TDS_Version=7.4;ClientCharset=UTF-8"},
+        {"Provider=SQLOLEDB;Encrypt=no", &kFreeTdsOnly,
+         "Driver={FreeTDS};Encryption=request;TDS_Version=7.4;ClientCharset=UTF-8"},
+        {"Provider=SQLOLEDB;Use Encryption for Data=True;TrustServerCertificate=False", &kMicrosoft,
+         "Driver={ODBC Driver 18 for SQL Server};Encrypt=yes;TrustServerCertificate=no"},
         {"Provider=SQLOLEDB;Password={a;b}}c}", &kMicrosoft,
          "Driver={ODBC Driver 18 for SQL Server};PWD={a;b}}c};Encrypt=no"},
         // Hostile values: each stays inside its own pair.
@@ -67,7 +73,7 @@ TEST(BuildOdbcConnectionString, SqlServer) {
          "Driver={ODBC Driver 18 for SQL "
          "Server};Server=srv;UID={u}}x};PWD={a;Trusted_Connection=yes};Encrypt=no"},
         {"Provider=SQLOLEDB;Initial Catalog=\"db};Driver={evil\"", &kFreeTdsOnly,
-         "Driver={FreeTDS};Database={db}};Driver={evil};Encryption=off;TDS_Version=7.4;ClientCharset=UTF-"
+         "Driver={FreeTDS};Database={db}};Driver={evil};Encryption=request;TDS_Version=7.4;ClientCharset=UTF-"
          "8"},
     };
     for (const auto& c : cases)

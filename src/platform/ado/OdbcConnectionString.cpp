@@ -113,15 +113,19 @@ std::string sqlServerString(const std::vector<ConnectionProperty>& properties,
     const auto integrated = findAny(properties, {"Integrated Security", "Trusted_Connection"});
     if (integrated && isTrue(*integrated)) out.addRaw("Trusted_Connection", "yes");
 
-    // The OLE DB provider did not encrypt unless asked to; the ODBC drivers
-    // of today encrypt by default, so say what is wanted either way.
+    // The login is encrypted whenever the server allows it, as SQL Server's
+    // own providers do; "Encrypt" or "Use Encryption for Data" set to true
+    // makes encryption of the whole session a condition of connecting.
     const auto encrypt = findAny(properties, {"Encrypt", "Use Encryption for Data"});
     const bool encrypted = encrypt && isTrue(*encrypt);
     if (freeTds) {
-        out.addRaw("Encryption", encrypted ? "require" : "off");
+        // FreeTDS checks a server's certificate only against the CA file that
+        // freetds.conf names, so TrustServerCertificate has no key there.
+        out.addRaw("Encryption", encrypted ? "require" : "request");
         out.addRaw("TDS_Version", "7.4");
         out.addRaw("ClientCharset", "UTF-8");
     } else {
+        // Microsoft's drivers encrypt the login under "Encrypt=no" too.
         out.addRaw("Encrypt", encrypted ? (EqualsIgnoreCase(*encrypt, "strict") ? "strict" : "yes") : "no");
         if (auto trust = findAny(properties, {"TrustServerCertificate", "Trust Server Certificate"}))
             out.addRaw("TrustServerCertificate", isTrue(*trust) ? "yes" : "no");
