@@ -64,6 +64,7 @@ TEST(ConnectionString, RedactPasswordsLeavesNoPartOfAPassword) {
         {"Jet OLEDB:Database Password=jet;Data Source=c:\\a.mdb",
          "Jet OLEDB:Database Password=***;Data Source=c:\\a.mdb"},
         {"Data Source=srv", "Data Source=srv"},
+        {"PWD=;X=1", "PWD=***;X=1"},
         {"Provider=MSDASQL;DSN=x;Jet OLEDB:Database Password=jet",
          "Provider=MSDASQL;DSN=x;Jet OLEDB:Database Password=***"},
         {"Password = \"a;b\" ; X=1", "Password = ***; X=1"},

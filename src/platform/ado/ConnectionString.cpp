@@ -184,7 +184,7 @@ std::string redact(std::string_view text, int depth) {
     std::size_t copied = 0;
     for (std::size_t i = 0; i < edits.size();) {
         Edit edit = edits[i++];
-        for (; i < edits.size() && edits[i].begin < edit.end; ++i) {
+        for (; i < edits.size() && (edits[i].begin < edit.end || edits[i].begin == edit.begin); ++i) {
             if (edits[i].begin != edit.begin || edits[i].end != edit.end || edits[i].text != edit.text)
                 edit.text = "***";
             edit.end = std::max(edit.end, edits[i].end);
@@ -217,14 +217,17 @@ void addForms(const std::string& value, std::vector<std::string>& out) {
 
 void collect(std::string_view text, int depth, std::vector<std::string>& out) {
     for (Reading reading : {Reading::Ado, Reading::Odbc}) {
+        bool restAdded = false;
         for (const auto& p : scan(text, reading)) {
             if (IsPasswordKey(p.key)) {
                 addForms(p.value, out);
-                // Read without its opening brace or quote, and up to the end,
-                // as another reader might.
+                // Read without its opening brace, and up to the end, as a
+                // reader of ODBC strings might. Every later unclosed brace
+                // stands in this rest already.
                 if (p.unclosed && p.enclosure == Enclosure::None) {
                     addForms(p.value.substr(1), out);
-                    addForms(std::string(text.substr(p.valueBegin + 1)), out);
+                    if (!restAdded) addForms(std::string(text.substr(p.valueBegin + 1)), out);
+                    restAdded = true;
                 }
             } else if (depth < kMaxNesting && p.value.find('=') != std::string::npos) {
                 // Whatever the key, a value that reads as a connection string

@@ -25,10 +25,10 @@ public:
     void add(std::string_view key, std::string_view value) { addRaw(key, BraceOdbcValue(value)); }
     // Driver names are braced always, as ODBC's own examples write them:
     // some hold characters ("(*.mdb)") that older driver managers misread.
-    void addDriver(std::string_view name) {
+    void addDriver(std::string_view name, std::string_view key = "Driver") {
         std::string braced = BraceOdbcValue(name);
         if (braced.empty() || braced.front() != '{') braced = "{" + braced + "}";
-        addRaw("Driver", braced);
+        addRaw(key, braced);
     }
     void addRaw(std::string_view key, std::string_view value) {
         if (!text_.empty()) text_ += ';';
@@ -160,7 +160,7 @@ std::string accessString(const std::vector<ConnectionProperty>& properties,
 // "Extended Properties", an ODBC string in itself, gives its own pairs.
 void addOdbcPair(OdbcStringWriter& out, std::string_view key, const std::string& value) {
     if (EqualsIgnoreCase(key, "Driver"))
-        out.addDriver(value);
+        out.addDriver(value, key);
     else
         out.add(key, value);
 }
