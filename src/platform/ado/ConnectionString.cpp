@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace ado {
 namespace {
@@ -173,10 +174,12 @@ std::string redact(std::string_view text, int depth) {
     }
     // What the nested redaction already covers stays with it; overlapping
     // parts are hidden whole.
+    // The nested edits are in order and apart, one per property.
     std::vector<Edit> edits = nested;
     for (const auto& m : masks) {
-        const bool covered = std::any_of(nested.begin(), nested.end(),
-                                         [&](const Edit& e) { return e.begin <= m.begin && m.end <= e.end; });
+        auto after = std::upper_bound(nested.begin(), nested.end(), m.begin,
+                                      [](std::size_t at, const Edit& e) { return at < e.begin; });
+        const bool covered = after != nested.begin() && m.end <= std::prev(after)->end;
         if (!covered) edits.push_back(m);
     }
     std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
@@ -318,6 +321,9 @@ std::string RedactSecrets(std::string text, const std::vector<std::string>& secr
     std::vector<std::string> ordered;
     for (const auto& s : secrets)
         if (s.find_first_not_of('*') != std::string::npos) ordered.push_back(s);
+    // No real connection string holds more than a few passwords; searching
+    // for thousands would hold up every message, so such a text is hidden whole.
+    if (ordered.size() > 256) return "***";
     // Longest first, so that a password is blanked whole before its pieces.
     std::sort(ordered.begin(), ordered.end(),
               [](const std::string& a, const std::string& b) { return a.size() > b.size(); });

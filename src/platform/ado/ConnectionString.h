@@ -52,7 +52,8 @@ std::vector<std::string> PasswordValues(const std::vector<ConnectionProperty>& p
 // text with every occurrence of a secret replaced by "***". A secret of fewer
 // than four characters is replaced only where it stands as a whole token
 // (between delimiters, quotes or braces), so that the words that merely
-// contain its letters stay readable.
+// contain its letters stay readable. With more than 256 secrets, which no real
+// string holds, the whole text becomes "***".
 std::string RedactSecrets(std::string text, const std::vector<std::string>& secrets);
 
 }  // namespace ado
