@@ -8,6 +8,9 @@
 #include <sstream>
 
 #include "RuntimeError.h"
+#ifdef _WIN32
+#include "win32/Drives.h"
+#endif
 
 namespace dialogs {
 
@@ -17,9 +20,11 @@ bool StartsWithDriveLetter(const std::string& text) {
     return text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
 }
 
+#ifndef _WIN32
 char UpperLetter(char c) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
+#endif
 
 // The kernel writes space, tab, newline and backslash in a mount point as
 // three-digit octal escapes ("\040").
@@ -65,7 +70,12 @@ bool IsSystemMount(const std::string& mountPoint) {
 }
 
 std::string EntryText(const std::string& mountPoint) {
+#ifdef _WIN32
+    // Windows has real drive letters; the "mount points" are their roots.
+    return win32::DriveEntryText(mountPoint);
+#else
     return mountPoint == "/" ? "c: /" : mountPoint;
+#endif
 }
 
 }  // namespace
@@ -118,8 +128,12 @@ std::string DriveList::DriveOfEntry(const std::string& entryText) {
 }
 
 std::string DriveList::MountPointOfDrive(const std::string& drive) {
+#ifdef _WIN32
+    return win32::RootOfDrive(drive);
+#else
     if (StartsWithDriveLetter(drive)) return UpperLetter(drive[0]) == 'C' ? "/" : "";
     return drive;
+#endif
 }
 
 int DriveList::IndexOfDrive(const std::string& drive) const {
@@ -133,6 +147,13 @@ int DriveList::IndexOfDrive(const std::string& drive) const {
 
 std::string DriveList::DriveOfPath(const std::string& path) const {
     if (path.empty()) return {};
+#ifdef _WIN32
+    // A path's drive is the letter of its full form; a network path has none.
+    const std::string full = win32::FullPath(path);
+    if (!StartsWithDriveLetter(full)) return {};
+    const int letterIndex = IndexOfDrive(full.substr(0, 2));
+    return letterIndex >= 0 ? DriveOfEntry(List(letterIndex)) : std::string();
+#else
     if (StartsWithDriveLetter(path)) {
         const int index = IndexOfDrive(path.substr(0, 2));
         return index >= 0 ? DriveOfEntry(List(index)) : std::string();
@@ -150,6 +171,7 @@ std::string DriveList::DriveOfPath(const std::string& path) const {
         }
     }
     return best >= 0 ? DriveOfEntry(List(best)) : std::string();
+#endif
 }
 
 std::vector<std::string> DriveList::ParseMounts(const std::string& mountsText) {
@@ -171,6 +193,9 @@ std::vector<std::string> DriveList::ParseMounts(const std::string& mountsText) {
 }
 
 std::vector<std::string> DriveList::MountedFileSystems() {
+#ifdef _WIN32
+    return win32::LogicalDrives();
+#else
     std::ifstream in("/proc/self/mounts");
     std::stringstream text;
     text << in.rdbuf();
@@ -182,6 +207,7 @@ std::vector<std::string> DriveList::MountedFileSystems() {
         if (mountPoint == "/" || std::filesystem::is_directory(mountPoint, ec)) result.push_back(mountPoint);
     }
     return result;
+#endif
 }
 
 }  // namespace dialogs

@@ -11,6 +11,9 @@
 #include "RuntimeError.h"
 #include "RuntimeErrorReport.h"
 #include "clsIO.h"
+#ifdef _WIN32
+#include "win32/Drives.h"
+#endif
 
 namespace dialogs {
 namespace {
@@ -31,6 +34,7 @@ std::string ChaveDoDrive(const std::string& drive) {
     return drive;
 }
 
+#ifndef _WIN32
 // The run-time error for a drive that cannot be listed. A mount point that
 // is gone means the device is not there (68); anything else is the error of
 // the listing itself.
@@ -38,6 +42,7 @@ std::int32_t NúmeroDoErroDoDrive(int errnoValue) {
     if (errnoValue == ENOENT || errnoValue == ENOTDIR) return platform::rt::DeviceUnavailable;
     return platform::RuntimeErrorFromErrno(errnoValue);
 }
+#endif
 
 // One step of the load: a step that fails is skipped and the next one runs.
 template <typename Step>
@@ -91,6 +96,11 @@ bool frmPathCore::Verifica_Drive(const std::string& fDrive) {
     if (mountPoint.empty()) {
         número = platform::rt::DeviceUnavailable;
         std::cerr << "remover-exame: drive '" << fDrive << "' does not exist" << std::endl;
+#ifdef _WIN32
+    } else if ((número = win32::ProbeDrive(mountPoint)) != 0) {
+        std::cerr << "remover-exame: cannot read drive '" << fDrive << "' (" << mountPoint << "): error "
+                  << número << std::endl;
+#else
     } else if (DIR* handle = opendir(mountPoint.c_str())) {
         errno = 0;
         if (!readdir(handle) && errno != 0) número = NúmeroDoErroDoDrive(errno);
@@ -105,6 +115,7 @@ bool frmPathCore::Verifica_Drive(const std::string& fDrive) {
         número = NúmeroDoErroDoDrive(openError);
         std::cerr << "remover-exame: cannot read drive '" << fDrive << "' (" << mountPoint
                   << "): " << std::strerror(openError) << std::endl;
+#endif
     }
     if (número == 0) return true;
     toolkit_.MsgBox("Ocorreu o seguinte erro ao acessar o drive '" + fDrive + "'" + "\n" +
