@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchDatabase.h"
 #include "ExamTables.h"
 #include "RemoveExamCommand.h"
 #include "Toolkit.h"
@@ -31,6 +32,8 @@
 
 namespace {
 
+using bench::buildDatabase;
+using bench::exec;
 using Clock = std::chrono::steady_clock;
 
 // Answers OK to every box and records whether anything but the expected
@@ -51,80 +54,6 @@ public:
 private:
     int pointer_ = 0;
 };
-
-void exec(sqlite3* db, const std::string& sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-        std::string message = error ? error : "?";
-        sqlite3_free(error);
-        throw std::runtime_error(message + " in: " + sql.substr(0, 200));
-    }
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Every examination n gets: pages 2n, 2n+1; images 2n, 2n+1 (one per page);
-// appliqué and image backup on image 2n; stages 2n, 2n+1; history on both,
-// a printout on 2n; one row in each direct child.
-void buildDatabase(const std::string& path, long examinations) {
-    std::filesystem::remove(path);
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) throw std::runtime_error("cannot create " + path);
-    exec(db, "PRAGMA journal_mode = DELETE; PRAGMA synchronous = OFF;");
-    exec(db, readFile(REMOVER_SQL_DIR "/exam-schema.sql"));
-    exec(db, "BEGIN");
-    const std::string n = std::to_string(examinations);
-    for (const std::string t : {"", "_BK"}) {
-        const std::string seq =
-            "WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s WHERE n < " + n + ") ";
-        exec(db, seq + "INSERT INTO Exame" + t +
-                     " (Número_Exame, Nome_Paciente, Data_Exame, Situação) SELECT printf('%d', n), "
-                     "'Paciente ' || n, '2024-01-01', 'Liberado' FROM s");
-        exec(db, seq + "INSERT INTO Exame_Página" + t +
-                     " (ID_Página, Número_Exame, Número_Página) SELECT 2 * n + k, printf('%d', n), k + 1 "
-                     "FROM s, (SELECT 0 AS k UNION ALL SELECT 1)");
-        exec(db, seq + "INSERT INTO Exame_Imagem" + t +
-                     " (ID_Imagem, ID_Página, Arquivo) SELECT 2 * n + k, 2 * n + k, 'img' || n || '.jpg' "
-                     "FROM s, (SELECT 0 AS k UNION ALL SELECT 1)");
-        exec(db, seq + "INSERT INTO Aplique" + t +
-                     " (ID_Aplique, Id_Imagem, Texto) SELECT n, 2 * n, 'Seta' FROM s");
-        exec(db, seq + "INSERT INTO Exame_Imagem_Backup" + t +
-                     " (ID_Imagem_Backup, Id_Imagem, Arquivo_Original) SELECT n, 2 * n, 'orig.jpg' FROM s");
-        exec(db,
-             seq + "INSERT INTO Exame_Descritivo" + t +
-                 " (ID_Exame_Descritivo, Número_Exame, Ordem, Texto) SELECT n, printf('%d', n), 1, 'Texto' "
-                 "FROM s");
-        exec(db, seq + "INSERT INTO Bethesda" + t +
-                     " (ID_Bethesda, Número_Exame, Categoria) SELECT n, printf('%d', n), 'Negativo' FROM s");
-        exec(db, seq + "INSERT INTO Exame_Etapa" + t +
-                     " (ID_Exame_Etapa, Número_Exame, Etapa) SELECT 2 * n + k, printf('%d', n), 'Etapa' "
-                     "FROM s, (SELECT 0 AS k UNION ALL SELECT 1)");
-        exec(db, seq + "INSERT INTO Exame_Etapa_Histórico" + t +
-                     " (ID_Exame_Etapa_Histórico, ID_Exame_Etapa, Data_Hora, Usuário) SELECT 2 * n + k, 2 * "
-                     "n + k, "
-                     "'2024-01-01 08:00:00', 'u' "
-                     "FROM s, (SELECT 0 AS k UNION ALL SELECT 1)");
-        exec(db, seq + "INSERT INTO Exame_Etapa_Imprimir" + t +
-                     " (ID_Exame_Etapa_Imprimir, ID_Exame_Etapa, Cópias) SELECT n, 2 * n, 1 FROM s");
-        exec(db, seq + "INSERT INTO Exame_CID" + t +
-                     " (ID_Exame_CID, Número_Exame, Código_CID) SELECT n, printf('%d', n), 'N87.0' FROM s");
-        exec(db,
-             seq + "INSERT INTO Exame_Descritivo_Impressão_Tipo" + t +
-                 " (ID_Impressão_Tipo, Número_Exame, Tipo_Impressão) SELECT n, printf('%d', n), 'Completo' "
-                 "FROM s");
-        exec(db, seq + "INSERT INTO Exame_Responsável" + t +
-                     " (ID_Exame_Responsável, Número_Exame, Nome_Médico) SELECT n, printf('%d', n), 'Dr. X' "
-                     "FROM s");
-    }
-    exec(db, "COMMIT");
-    sqlite3_close(db);
-}
 
 // The cascade of both sets sent straight to SQLite: the same texts, rewritten
 // the same way, each set in one transaction.

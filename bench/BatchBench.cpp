@@ -1,0 +1,347 @@
+// Removing a batch of examinations listed in a file through the command line
+// (--confirmar, in this process, audit records included), against the same
+// statements sent straight to the engine in the same run: SQLite through the
+// sqlite3 library, and the private MariaDB server through a raw ODBC loop.
+//
+//   remover-batch-bench [examinations=20000] [removals=2000] [sqlite|mariadb|both=both]
+//
+// The full size of the report is 100000 examinations (both sets) and 10000
+// removals. Each side removes its own examinations (interleaved over the
+// whole range), each in two transactions (live tables, then the twins),
+// after the same existence check.
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BenchDatabase.h"
+#include "CommandLine.h"
+#include "DE.h"
+#include "ExamTables.h"
+#include "SystemLog.h"
+#include "ado/ConnectionString.h"
+#include "ado/OdbcConnectionString.h"
+#include "ado/Providers.h"
+#include "ado/SqlRewrite.h"
+#include "ado/Utf16.h"
+
+#ifdef REMOVER_BENCH_MARIADB
+#include "MariaDbServer.h"
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+// CPU time of the calling thread (user and system), in seconds.
+double threadCpu() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// A syslog daemon of the bench's own that reads and counts every record, so
+// the program pays for its audit as it would in the field.
+class LogDrain {
+public:
+    explicit LogDrain(std::string path) : path_(std::move(path)) {
+        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            throw std::runtime_error("cannot bind " + path_);
+        timeval wait{0, 100000};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        thread_ = std::thread([this] {
+            char buffer[65536];
+            while (!stop_)
+                if (::recv(fd_, buffer, sizeof buffer, 0) > 0) ++records_;
+        });
+    }
+    ~LogDrain() {
+        stop_ = true;
+        thread_.join();
+        ::close(fd_);
+    }
+    const std::string& path() const { return path_; }
+    long records() const { return records_; }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    std::atomic<bool> stop_{false};
+    std::atomic<long> records_{0};
+    std::thread thread_;
+};
+
+struct Side {
+    double seconds;
+    long examinations;
+    double cpu = 0;
+    double rate() const { return examinations / seconds; }
+};
+
+// The program: remover-exame --confirmar --ini <ini> --lista <list>.
+Side throughProgram(const std::string& ini, const std::string& list, long count, LogDrain& drain) {
+    platform::LocalSyslog log(drain.path());
+    std::ifstream in;
+    std::ofstream out("/dev/null"), err("/dev/null");
+    const char* argv[] = {"remover-exame", "--confirmar", "--ini", ini.c_str(), "--lista", list.c_str()};
+    const double cpu = threadCpu();
+    const auto start = Clock::now();
+    const int status = app::RunCommandLine(6, argv, {in, out, err, false}, &log);
+    const double took = seconds(start);
+    ado::Connection& connection = DE::Instance().Conexão_Atual();
+    if (connection.State() == ado::adStateOpen) connection.Close();
+    if (status != app::kExitDone)
+        throw std::runtime_error("the batch ended with status " + std::to_string(status));
+    return {took, count, threadCpu() - cpu};
+}
+
+// The same statements straight to sqlite3: the existence check, then each
+// set's cascade (rewritten as the provider rewrites it) in one transaction.
+Side rawSqlite(const std::string& path, const std::vector<std::string>& numbers) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_busy_timeout(db, 30000);
+    bench::exec(db, "PRAGMA foreign_keys = ON");
+    auto count = [&](const std::string& sql) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK ||
+            sqlite3_step(stmt) != SQLITE_ROW)
+            throw std::runtime_error(sqlite3_errmsg(db));
+        const long long value = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        return value;
+    };
+    const double cpu = threadCpu();
+    const auto start = Clock::now();
+    for (const std::string& number : numbers) {
+        if (count(removal::ExistenceQuery(number, removal::kLiveTables)) == 0 &&
+            count(removal::ExistenceQuery(number, removal::kBackupTables)) == 0)
+            throw std::runtime_error("examination " + number + " not found");
+        for (std::string_view suffix : {removal::kLiveTables, removal::kBackupTables}) {
+            bench::exec(db, "BEGIN IMMEDIATE");
+            for (const auto& statement : removal::kCascadeStatements) {
+                const std::string text = removal::CascadeStatementText(statement, number, suffix);
+                bench::exec(db, ado::RewriteDeleteJoin(text).value_or(text));
+            }
+            bench::exec(db, "COMMIT");
+        }
+    }
+    const double took = seconds(start);
+    sqlite3_close(db);
+    return {took, static_cast<long>(numbers.size()), threadCpu() - cpu};
+}
+
+// Interleaved numbers over 1..examinations: the program's and the raw side's.
+void chooseNumbers(long examinations, long removals, std::vector<std::string>& program,
+                   std::vector<std::string>& raw) {
+    const long step = examinations / (2 * removals);
+    for (long i = 0; i < removals; ++i) {
+        program.push_back(std::to_string(1 + 2 * i * step));
+        raw.push_back(std::to_string(1 + (2 * i + 1) * step));
+    }
+}
+
+std::string writeList(const fs::path& path, const std::vector<std::string>& numbers) {
+    std::ofstream list(path, std::ios::binary);
+    list << "# examinations to remove\n";
+    for (const auto& n : numbers) list << n << '\n';
+    return path.string();
+}
+
+std::string writeIni(const fs::path& path, const std::string& connectionString) {
+    std::ofstream ini(path, std::ios::binary);
+    ini << "[Quelvomir]\r\nCONN_SERVER=" << connectionString << "\r\n";
+    return path.string();
+}
+
+void report(const char* engine, const Side& program, const Side& raw, long records) {
+    std::printf(
+        "%s: %ld examinations through --confirmar in %.2f s (%.1f examinations/s; CPU %.2f s), %ld audit "
+        "records\n",
+        engine, program.examinations, program.seconds, program.rate(), program.cpu, records);
+    std::printf("%s: %ld examinations, same statements %s in %.2f s (%.1f examinations/s; CPU %.2f s)\n",
+                engine, raw.examinations,
+                std::strcmp(engine, "SQLite") == 0 ? "through sqlite3" : "through raw ODBC", raw.seconds,
+                raw.rate(), raw.cpu);
+    std::printf("%s: ratio raw/program %.3f in time (goal <= 1.2), %.3f in CPU\n", engine,
+                raw.rate() / program.rate(), program.cpu / raw.cpu);
+}
+
+void benchSqlite(const fs::path& dir, long examinations, long removals) {
+    const std::string db = (dir / "exames.db").string();
+    auto start = Clock::now();
+    bench::buildDatabase(db, examinations);
+    std::printf("SQLite: built %ld examinations (both sets) in %.1f s, %.0f MB\n", examinations,
+                seconds(start), fs::file_size(db) / 1e6);
+    std::vector<std::string> program, raw;
+    chooseNumbers(examinations, removals, program, raw);
+    const std::string list = writeList(dir / "lista.txt", program);
+    const std::string ini = writeIni(dir / "Quelvomir.INI", "Provider=SQLite;Data Source=" + db);
+    {
+        // Read the whole file once, so neither side pays for the page cache.
+        std::ifstream warm(db, std::ios::binary);
+        std::vector<char> buffer(1 << 20);
+        while (warm.read(buffer.data(), buffer.size()) || warm.gcount()) {
+        }
+    }
+    LogDrain drain((dir / "log").string());
+    const Side rawSide = rawSqlite(db, raw);
+    const Side programSide = throughProgram(ini, list, removals, drain);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    report("SQLite", programSide, rawSide, drain.records());
+}
+
+#ifdef REMOVER_BENCH_MARIADB
+// A raw ODBC loop: one statement handle per statement, autocommit off, a
+// commit after each set, as little as a program can do.
+class RawOdbc {
+public:
+    explicit RawOdbc(const std::string& adoConnectionString) {
+        const auto properties = ado::ParseConnectionString(adoConnectionString);
+        const std::u16string text =
+            ado::Utf8ToUtf16(ado::BuildOdbcConnectionString(ado::ProviderKind::Odbc, properties));
+        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
+        SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
+        std::u16string copy = text;
+        if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc_, nullptr, reinterpret_cast<SQLWCHAR*>(copy.data()),
+                                             static_cast<SQLSMALLINT>(copy.size()), nullptr, 0, nullptr,
+                                             SQL_DRIVER_NOPROMPT)))
+            throw std::runtime_error("raw ODBC: cannot connect");
+        Run("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')");
+        SQLSetConnectAttrW(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    }
+    ~RawOdbc() {
+        SQLDisconnect(dbc_);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+        SQLFreeHandle(SQL_HANDLE_ENV, env_);
+    }
+
+    // Runs sql; with wantCount, returns the first column of its first row.
+    long long Run(const std::string& sql, bool wantCount = false) {
+        SQLHSTMT stmt = SQL_NULL_HSTMT;
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt);
+        std::u16string wide = ado::Utf8ToUtf16(sql);
+        long long value = 0;
+        if (!SQL_SUCCEEDED(SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(wide.data()),
+                                          static_cast<SQLINTEGER>(wide.size()))))
+            throw std::runtime_error("raw ODBC: failed: " + sql.substr(0, 120));
+        if (wantCount) {
+            SQLBIGINT count = 0;
+            SQLLEN indicator = 0;
+            if (SQL_SUCCEEDED(SQLFetch(stmt))) SQLGetData(stmt, 1, SQL_C_SBIGINT, &count, 0, &indicator);
+            value = count;
+        } else {
+            SQLLEN rows = 0;
+            SQLRowCount(stmt, &rows);
+            value = rows;
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        return value;
+    }
+    void Commit() {
+        if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT)))
+            throw std::runtime_error("raw ODBC: commit failed");
+    }
+
+private:
+    SQLHENV env_ = SQL_NULL_HENV;
+    SQLHDBC dbc_ = SQL_NULL_HDBC;
+};
+
+Side rawMariaDb(const std::string& connectionString, const std::vector<std::string>& numbers) {
+    RawOdbc raw(connectionString);
+    const double cpu = threadCpu();
+    const auto start = Clock::now();
+    for (const std::string& number : numbers) {
+        if (raw.Run(removal::ExistenceQuery(number, removal::kLiveTables), true) == 0 &&
+            raw.Run(removal::ExistenceQuery(number, removal::kBackupTables), true) == 0)
+            throw std::runtime_error("examination " + number + " not found");
+        for (std::string_view suffix : {removal::kLiveTables, removal::kBackupTables}) {
+            for (const auto& statement : removal::kCascadeStatements)
+                raw.Run(removal::CascadeStatementText(statement, number, suffix));
+            raw.Commit();
+        }
+    }
+    return {seconds(start), static_cast<long>(numbers.size()), threadCpu() - cpu};
+}
+
+void benchMariaDb(const fs::path& dir, long examinations, long removals) {
+    auto start = Clock::now();
+    testing_support::MariaDbServer server;
+    server.RunSql("CREATE DATABASE IF NOT EXISTS " + server.database() + " CHARACTER SET utf8mb4;");
+    server.RunSql(bench::readFile(REMOVER_SQL_DIR "/exam-schema.sql"));
+    const std::string numbers = "(SELECT seq AS n FROM seq_1_to_" + std::to_string(examinations) + ") AS s";
+    for (const std::string suffix : {"", "_BK"})
+        for (const std::string& sql : bench::FillStatements(suffix, "", numbers, "CAST(n AS CHAR)"))
+            server.RunSql(sql + ";");
+    std::printf("MariaDB: started the server and loaded %ld examinations (both sets) in %.1f s\n",
+                examinations, seconds(start));
+
+    std::vector<std::string> program, raw;
+    chooseNumbers(examinations, removals, program, raw);
+    const std::string list = writeList(dir / "lista-mariadb.txt", program);
+    const std::string ini = writeIni(dir / "Quelvomir-mariadb.INI", server.ConnectionString());
+    LogDrain drain((dir / "log-mariadb").string());
+    const Side rawSide = rawMariaDb(server.ConnectionString(), raw);
+    const Side programSide = throughProgram(ini, list, removals, drain);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    report("MariaDB", programSide, rawSide, drain.records());
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const long examinations = argc > 1 ? std::atol(argv[1]) : 20000;
+        const long removals = argc > 2 ? std::atol(argv[2]) : 2000;
+        const std::string engines = argc > 3 ? argv[3] : "both";
+        if (removals < 1 || examinations < 2 * removals)
+            throw std::runtime_error("too few examinations for that many removals");
+
+        const fs::path dir = fs::temp_directory_path() / ("remover-batch-bench-" + std::to_string(getpid()));
+        fs::create_directories(dir);
+        struct Cleanup {
+            fs::path dir;
+            ~Cleanup() { fs::remove_all(dir); }
+        } cleanup{dir};
+
+        if (engines != "mariadb") benchSqlite(dir, examinations, removals);
+#ifdef REMOVER_BENCH_MARIADB
+        if (engines != "sqlite") benchMariaDb(dir, examinations, removals);
+#else
+        if (engines != "sqlite") std::printf("MariaDB: not built (needs the test support library)\n");
+#endif
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "remover-batch-bench: %s\n", e.what());
+        return 1;
+    }
+}
