@@ -3,8 +3,9 @@
 // box from a timer inside its modal loop.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <functional>

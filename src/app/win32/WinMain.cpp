@@ -1,8 +1,9 @@
 // remover-exame on Windows: removes one examination from the host product's
 // database. The program has no command line options; everything it needs
 // comes from the host product's configuration file.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "win32/Win32Toolkit.h"
 #include "win32/frmPrincipal.h"

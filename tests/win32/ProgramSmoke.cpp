@@ -1,0 +1,188 @@
+// The Windows program itself, started as the operator starts it: start-up
+// that ends after its message with status 1 and never shows the window, and
+// a start-up that opens the database, shows the window and removes an
+// examination through it. The configuration file is the real one, in the
+// Windows directory, so this test runs alone.
+#include <windows.h>
+
+#include <string>
+
+#include "ExamDatabase.h"
+#include "SmokeSupport.h"
+#include "ado/Connection.h"
+
+namespace {
+
+std::wstring gProgram;
+
+struct Found {
+    DWORD process;
+    const wchar_t* className;  // nullptr: any
+    bool visibleOnly;
+    HWND window;
+};
+
+BOOL CALLBACK FindOfProcess(HWND window, LPARAM data) {
+    auto* found = reinterpret_cast<Found*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != found->process) return TRUE;
+    if (found->visibleOnly && !IsWindowVisible(window)) return TRUE;
+    if (found->className && smoke::ClassOf(window) != found->className) return TRUE;
+    found->window = window;
+    return FALSE;
+}
+
+// The first window of the process of that class, waiting up to 20 s for it.
+HWND WaitForWindow(DWORD process, const wchar_t* className, bool visibleOnly = true) {
+    for (int i = 0; i < 400; ++i) {
+        Found found = {process, className, visibleOnly, nullptr};
+        EnumWindows(FindOfProcess, reinterpret_cast<LPARAM>(&found));
+        if (found.window) return found.window;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+bool MainWindowShown(DWORD process) {
+    Found found = {process, L"RemoverExame.frmPrincipal", true, nullptr};
+    EnumWindows(FindOfProcess, reinterpret_cast<LPARAM>(&found));
+    return found.window != nullptr;
+}
+
+PROCESS_INFORMATION Start() {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::wstring commandLine = L"\"" + gProgram + L"\"";
+    if (!CreateProcessW(gProgram.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        smoke::Check(false,
+                     "start " + smoke::Narrow(gProgram) + " (error " + std::to_string(GetLastError()) + ")");
+    return process;
+}
+
+int WaitForExit(PROCESS_INFORMATION& process) {
+    DWORD status = 9999;
+    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(status);
+}
+
+// Reads the process's next message box and presses button on it.
+std::wstring AnswerBox(DWORD process, int button) {
+    HWND box = WaitForWindow(process, L"#32770");
+    if (!box) return L"<no message box>";
+    const std::wstring text = smoke::TextOf(GetDlgItem(box, 0xFFFF));
+    PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
+    // Gone before the next one is looked for.
+    for (int i = 0; i < 200 && IsWindow(box); ++i) Sleep(25);
+    return text;
+}
+
+std::wstring ConfigurationFile() {
+    wchar_t directory[MAX_PATH];
+    GetWindowsDirectoryW(directory, MAX_PATH);
+    return std::wstring(directory) + L"\\Quelvomir.INI";
+}
+
+void WriteConfiguration(const std::string& connectionString) {
+    const std::string text = "[Quelvomir]\r\nCONN_SERVER=" + connectionString + "\r\n";
+    HANDLE file = CreateFileW(ConfigurationFile().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+void StartupEndsAfterItsMessage() {
+    DeleteFileW(ConfigurationFile().c_str());
+    PROCESS_INFORMATION process = Start();
+    const std::wstring text = AnswerBox(process.dwProcessId, IDOK);
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    CharUpperW(windows);
+    smoke::CheckText(text, L"Não foi encontrado o arquivo '" + std::wstring(windows) + L"\\QUELVOMIR.INI.'",
+                     "no configuration file");
+    smoke::Check(!MainWindowShown(process.dwProcessId), "the window is never shown");
+    const int status = WaitForExit(process);
+    smoke::Check(status == 1, "the program ends with status 1 (" + std::to_string(status) + ")");
+
+    WriteConfiguration("Provider=SQLite;Data Source=C:\\não existe\\exames.db");
+    process = Start();
+    const std::wstring connection = AnswerBox(process.dwProcessId, IDOK);
+    const std::wstring expected =
+        L"Ao abrir a conexão com o banco de dados ocoreu o seguinte erro.\r\n\r\nErro nº ";
+    smoke::Check(connection.rfind(expected, 0) == 0,
+                 "a database that cannot be opened: '" + smoke::Narrow(connection) + "'");
+    smoke::Check(!MainWindowShown(process.dwProcessId), "the window is never shown");
+    smoke::Check(WaitForExit(process) == 1, "the program ends with status 1");
+}
+
+void WindowRemovesAnExamination() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::string database =
+        smoke::Narrow(std::wstring(temp) + L"exames " + std::to_wstring(GetCurrentProcessId()) + L".db");
+    const std::string connectionString = testing_support::CreateSqliteExamDatabase(database);
+    std::string number;
+    {
+        ado::Connection connection(connectionString);
+        connection.Open();
+        number = testing_support::FindSeedNumbers(connection).both.at(0);
+    }
+    WriteConfiguration(connectionString);
+
+    PROCESS_INFORMATION process = Start();
+    HWND window = WaitForWindow(process.dwProcessId, L"RemoverExame.frmPrincipal");
+    smoke::Check(window != nullptr, "start-up opens the database and shows the window");
+    if (window) {
+        smoke::CheckText(smoke::TextOf(window), L"Quelvomir 4.0 - Remover exame", "its caption");
+        HWND edit = GetDlgItem(window, 102);
+        HWND button = GetDlgItem(window, 100);
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"não existe"));
+        PostMessageW(button, BM_CLICK, 0, 0);
+        smoke::CheckText(AnswerBox(process.dwProcessId, IDOK), L"Exame não localizado.", "an unknown number");
+
+        const std::wstring wide(number.begin(), number.end());
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+        PostMessageW(button, BM_CLICK, 0, 0);
+        smoke::CheckText(AnswerBox(process.dwProcessId, IDOK),
+                         L"Tem certeza que deseja remover o exame '" + wide + L"'", "confirmation");
+        smoke::CheckText(AnswerBox(process.dwProcessId, IDOK), L"Exame removido com sucesso.", "removed");
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    const int status = WaitForExit(process);
+    smoke::Check(status == 0,
+                 "closing the window ends the program with status 0 (" + std::to_string(status) + ")");
+
+    ado::Connection connection(connectionString);
+    connection.Open();
+    const auto left = testing_support::RowsOfExamination(connection, number, "");
+    const auto leftTwins = testing_support::RowsOfExamination(connection, number, "_BK");
+    smoke::Check(testing_support::CountRows(left) + testing_support::CountRows(leftTwins) == 0,
+                 "no row of the examination is left");
+    connection.Close();
+    DeleteFileW(ConfigurationFile().c_str());
+    DeleteFileW(std::wstring(database.begin(), database.end()).c_str());
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argc < 2) return 2;
+    gProgram = argv[1];
+    // CTest names the program by its path on the build machine.
+    if (!gProgram.empty() && gProgram[0] == L'/') {
+        for (auto& c : gProgram)
+            if (c == L'/') c = L'\\';
+        gProgram = L"Z:" + gProgram;
+    }
+    StartupEndsAfterItsMessage();
+    WindowRemovesAnExamination();
+    return smoke::Result();
+}
