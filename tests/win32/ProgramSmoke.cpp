@@ -1,14 +1,16 @@
 // The Windows program itself, started as the operator starts it: start-up
 // that ends after its message with status 1 and never shows the window, and
-// a start-up that opens the database, shows the window and removes an
-// examination through it. The configuration file is the real one, in the
-// Windows directory, so this test runs alone.
+// a start-up that opens the database and shows the window (its controls,
+// geometry in twips at its DPI, frame and focus), which then removes an
+// examination. The configuration file is the real one, in the Windows
+// directory, so this test runs alone.
 #include <windows.h>
 
 #include <string>
 
 #include "ExamDatabase.h"
 #include "SmokeSupport.h"
+#include "Twips.h"
 #include "ado/Connection.h"
 
 namespace {
@@ -72,9 +74,10 @@ int WaitForExit(PROCESS_INFORMATION& process) {
 }
 
 // Reads the process's next message box and presses button on it.
-std::wstring AnswerBox(DWORD process, int button) {
+std::wstring AnswerBox(DWORD process, int button, HWND owner = nullptr) {
     HWND box = WaitForWindow(process, L"#32770");
     if (!box) return L"<no message box>";
+    if (owner) smoke::Check(GetWindow(box, GW_OWNER) == owner, "the box is owned by the window");
     const std::wstring text = smoke::TextOf(GetDlgItem(box, 0xFFFF));
     PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
     // Gone before the next one is looked for.
@@ -95,6 +98,50 @@ void WriteConfiguration(const std::string& connectionString) {
     DWORD written = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
+}
+
+bool Near(long a, long b) {
+    return a - b <= 1 && b - a <= 1;
+}
+
+// What the window shows before anything is typed.
+void CheckWindow(HWND window, HWND button, HWND edit, DWORD thread) {
+    smoke::CheckText(smoke::TextOf(window), L"Quelvomir 4.0 - Remover exame", "caption");
+    smoke::CheckText(smoke::TextOf(button), L"Remover", "button");
+    smoke::CheckText(smoke::TextOf(GetDlgItem(window, 101)), L"Número Exame:", "label");
+    smoke::CheckText(smoke::TextOf(edit), L"", "number box starts empty");
+
+    const int dpi = static_cast<int>(GetDpiForWindow(window));
+    RECT client, place;
+    GetClientRect(window, &client);
+    GetWindowRect(button, &place);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+    using platform::TwipsToPixels;
+    smoke::Check(client.right == TwipsToPixels(4455, dpi) && client.bottom == TwipsToPixels(1950, dpi) &&
+                     place.left == TwipsToPixels(1440, dpi) && place.top == TwipsToPixels(1110, dpi) &&
+                     place.right - place.left == TwipsToPixels(1650, dpi),
+                 "client area and button in twips at " + std::to_string(dpi) + " dpi");
+
+    RECT frame;
+    GetWindowRect(window, &frame);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    smoke::Check(Near(frame.left + frame.right, work.left + work.right) &&
+                     Near(frame.top + frame.bottom, work.top + work.bottom),
+                 "centred on the work area, frame and all");
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    smoke::Check(!(style & (WS_THICKFRAME | WS_MAXIMIZEBOX | WS_MINIMIZEBOX)) && (style & WS_SYSMENU),
+                 "fixed frame with a close control only");
+    smoke::Check(GetWindow(window, GW_OWNER) && !(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW),
+                 "not in the task bar");
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(thread, &gui);
+    smoke::Check(gui.hwndFocus == button, "Remover holds the focus");
+    smoke::Check(!(GetWindowLongW(button, GWL_STYLE) & BS_DEFPUSHBUTTON),
+                 "Remover is not the default button");
 }
 
 void StartupEndsAfterItsMessage() {
@@ -139,12 +186,22 @@ void WindowRemovesAnExamination() {
     HWND window = WaitForWindow(process.dwProcessId, L"RemoverExame.frmPrincipal");
     smoke::Check(window != nullptr, "start-up opens the database and shows the window");
     if (window) {
-        smoke::CheckText(smoke::TextOf(window), L"Quelvomir 4.0 - Remover exame", "its caption");
         HWND edit = GetDlgItem(window, 102);
         HWND button = GetDlgItem(window, 100);
+        CheckWindow(window, button, edit, process.dwThreadId);
+
+        // Enter in the number box does not press Remover: no box comes up.
         SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"não existe"));
+        PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+        PostMessageW(edit, WM_KEYUP, VK_RETURN, 0xC0000000);
+        Sleep(500);
+        Found box = {process.dwProcessId, L"#32770", true, nullptr};
+        EnumWindows(FindOfProcess, reinterpret_cast<LPARAM>(&box));
+        smoke::Check(box.window == nullptr, "Enter in the number box does not press Remover");
+
         PostMessageW(button, BM_CLICK, 0, 0);
-        smoke::CheckText(AnswerBox(process.dwProcessId, IDOK), L"Exame não localizado.", "an unknown number");
+        smoke::CheckText(AnswerBox(process.dwProcessId, IDOK, window), L"Exame não localizado.",
+                         "an unknown number");
 
         const std::wstring wide(number.begin(), number.end());
         SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
