@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "SmokeSupport.h"
+#include "Twips.h"
 #include "win32/frmPath.h"
 
 namespace {
@@ -110,6 +111,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                          Utf8(Row(dirs, current)) + ", " + std::to_string(count) + " rows)");
         smoke::Check(GetWindowLongW(dirs, GWL_STYLE) & LBS_OWNERDRAWFIXED,
                      "the directory list draws its folders");
+
+        // Moved to a monitor of 144 dpi: laid out again in twips there.
+        RECT suggested = {0, 0, 0, 0};
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+        RECT client, list;
+        GetClientRect(window, &client);
+        GetWindowRect(dirs, &list);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&list), 2);
+        using platform::TwipsToPixels;
+        smoke::Check(client.right == TwipsToPixels(5955, 144) && client.bottom == TwipsToPixels(4710, 144) &&
+                         list.left == TwipsToPixels(204, 144) &&
+                         list.bottom - list.top == TwipsToPixels(1605, 144),
+                     "laid out again for a new dpi");
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
 
         HWND drives = dialog.Control(frmPath::kIdDrvDrives);
         wchar_t roots[256] = {};

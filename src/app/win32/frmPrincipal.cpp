@@ -79,9 +79,8 @@ frmPrincipal::~frmPrincipal() {
 }
 
 void frmPrincipal::Layout(UINT dpi) {
-    const SIZE frame = platform::win32::FrameSize(Pixels(Core::kClientWidth, dpi),
-                                                  Pixels(Core::kClientHeight, dpi), kStyle, kExStyle, dpi);
-    SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    platform::win32::SizeClientArea(window_, Pixels(Core::kClientWidth, dpi),
+                                    Pixels(Core::kClientHeight, dpi), dpi);
 
     // No font of its own: the system's message font at this DPI.
     HFONT font = platform::win32::CreateMessageFont(dpi);

@@ -141,9 +141,8 @@ frmPath::~frmPath() {
 
 void frmPath::Layout(UINT dpi) {
     dpi_ = dpi;
-    const SIZE frame = platform::win32::FrameSize(Pixels(Core::kClientWidth, dpi),
-                                                  Pixels(Core::kClientHeight, dpi), kStyle, kExStyle, dpi);
-    SetWindowPos(window_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    platform::win32::SizeClientArea(window_, Pixels(Core::kClientWidth, dpi),
+                                    Pixels(Core::kClientHeight, dpi), dpi);
 
     LOGFONTW look = {};
     look.lfHeight = -static_cast<LONG>(std::lround(Core::kFontPoints * dpi / 72.0));

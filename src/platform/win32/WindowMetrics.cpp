@@ -59,12 +59,25 @@ UINT DpiOf(HWND window) {
     return SystemDpi();
 }
 
-SIZE FrameSize(int width, int height, DWORD style, DWORD exStyle, UINT dpi) {
+void SizeClientArea(HWND window, int width, int height, UINT dpi) {
     static const auto adjustForDpi = User32<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
-    RECT rect = {0, 0, width, height};
-    if (!adjustForDpi || !adjustForDpi(&rect, style, FALSE, exStyle, dpi))
-        AdjustWindowRectEx(&rect, style, FALSE, exStyle);
-    return {rect.right - rect.left, rect.bottom - rect.top};
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+    RECT frame = {0, 0, width, height};
+    if (!adjustForDpi || !adjustForDpi(&frame, style, FALSE, exStyle, dpi))
+        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top, flags);
+    // The frame the window really has may differ from the computed one (a
+    // caption that wraps its menu, a frame not yet drawn at the new DPI):
+    // correct by what the client area came out as.
+    RECT client, outer;
+    GetClientRect(window, &client);
+    GetWindowRect(window, &outer);
+    if (client.right != width || client.bottom != height) {
+        SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + width - client.right,
+                     outer.bottom - outer.top + height - client.bottom, flags);
+    }
 }
 
 HFONT CreateMessageFont(UINT dpi) {

@@ -15,8 +15,9 @@ namespace platform::win32 {
 // The DPI of the monitor the window stands on.
 UINT DpiOf(HWND window);
 
-// The size of the frame around a client area of width x height pixels.
-SIZE FrameSize(int width, int height, DWORD style, DWORD exStyle, UINT dpi);
+// Sizes the window so that its client area is width x height pixels, its
+// frame drawn at dpi.
+void SizeClientArea(HWND window, int width, int height, UINT dpi);
 
 // The system's message font (what dialogs and message boxes write in) at
 // dpi. The caller owns the font and deletes it with DeleteObject.
