@@ -2,6 +2,7 @@
 // ODBC failure becomes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -79,9 +80,28 @@ TEST(BuildOdbcConnectionString, SqlServer) {
     for (const auto& c : cases)
         EXPECT_EQ(build(ProviderKind::SqlServer, c.ado, *c.drivers), c.expected) << c.ado;
 
-    const std::vector<std::string> only17 = {"ODBC Driver 17 for SQL Server", "FreeTDS"};
-    EXPECT_EQ(build(ProviderKind::SqlServer, "Data Source=s", only17),
-              "Driver={ODBC Driver 17 for SQL Server};Server=s;Encrypt=no");
+    // The newest of Microsoft's drivers that the driver manager lists.
+    const struct {
+        std::vector<std::string> registered;
+        const char* chosen;
+    } choices[] = {
+        {{"ODBC Driver 17 for SQL Server", "FreeTDS"}, "ODBC Driver 17 for SQL Server"},
+        {{"SQL Server", "ODBC Driver 17 for SQL Server", "SQL Server Native Client 11.0"},
+         "ODBC Driver 17 for SQL Server"},
+        {{"SQL Server", "SQL Server Native Client 11.0", "FreeTDS"}, "SQL Server Native Client 11.0"},
+        {{"FreeTDS", "SQL Server"}, "SQL Server"},
+    };
+    for (const auto& c : choices)
+        EXPECT_EQ(build(ProviderKind::SqlServer, "Data Source=s", c.registered),
+                  std::string("Driver={") + c.chosen + "};Server=s;Encrypt=no")
+            << c.chosen;
+}
+
+TEST(RegisteredOdbcDrivers, AreTheOnesTheDriverManagerLists) {
+    // The MariaDB driver that the tests use is registered with unixODBC, and
+    // reaches a Windows program through Wine's driver manager as well.
+    const std::vector<std::string> drivers = ado::RegisteredOdbcDrivers();
+    EXPECT_NE(std::find(drivers.begin(), drivers.end(), "MariaDB Unicode"), drivers.end());
 }
 
 TEST(BuildOdbcConnectionString, Access) {

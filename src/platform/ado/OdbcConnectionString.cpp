@@ -57,8 +57,9 @@ bool hasDriver(const std::vector<std::string>& drivers, std::string_view name) {
                        [&](const std::string& d) { return EqualsIgnoreCase(d, name); });
 }
 
-// Microsoft's own driver when one is registered (the newest of them),
-// otherwise FreeTDS.
+// Microsoft's own driver when one is registered: the newest "ODBC Driver N
+// for SQL Server", else the Native Client, else the "SQL Server" driver that
+// comes with Windows; otherwise FreeTDS.
 std::optional<std::string> sqlServerDriver(const std::vector<std::string>& drivers) {
     std::optional<std::string> best;
     int bestVersion = -1;
@@ -76,8 +77,9 @@ std::optional<std::string> sqlServerDriver(const std::vector<std::string>& drive
         if (version > bestVersion) bestVersion = version, best = d;
     }
     if (best) return best;
-    for (const auto& d : drivers)
-        if (EqualsIgnoreCase(d, "FreeTDS")) return d;
+    for (std::string_view older : {"SQL Server Native Client 11.0", "SQL Server", "FreeTDS"})
+        for (const auto& d : drivers)
+            if (EqualsIgnoreCase(d, older)) return d;
     return std::nullopt;
 }
 
