@@ -1,7 +1,7 @@
+// Drive letters for a system that has none; see CurrentDrive.h.
 #include "CurrentDrive.h"
 
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <limits>
@@ -38,12 +38,7 @@ std::string rootOf(char letter) {
 }  // namespace
 
 std::string CurrentDirectory() {
-    const char letter = drives().current;
-    std::string directory = std::string(1, letter) + ":";
-    if (letter != 'C') return directory + "/";
-    std::string buffer(4096, '\0');
-    if (getcwd(buffer.data(), buffer.size()) == nullptr) return directory + "/";
-    return directory + buffer.c_str();
+    return std::string(1, drives().current) + ":/";
 }
 
 bool ChangeDrive(const std::string& drive) {
@@ -70,8 +65,12 @@ bool SubstDrive(char letter, const std::string& directory) {
 
 std::int64_t DiskSpaceFree() {
     const std::string root = rootOf(drives().current);
+    return root.empty() ? -1 : DiskSpaceFreeAt(root);
+}
+
+std::int64_t DiskSpaceFreeAt(const std::string& path) {
     struct statvfs info;
-    if (root.empty() || statvfs(root.c_str(), &info) != 0) return -1;
+    if (path.empty() || statvfs(path.c_str(), &info) != 0) return -1;
     // Blocks available to an unprivileged process, as a quota-aware query
     // reports them; never -1 and never past the 64-bit range.
     const auto blocks = static_cast<unsigned long long>(info.f_bavail);

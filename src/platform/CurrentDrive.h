@@ -1,8 +1,14 @@
-// Drive letters and the process-wide current drive, for a platform that has
-// neither: drive C stands for the root file system "/", its current
-// directory is the process's working directory, and no other letter exists
-// unless it is assigned to a directory with SubstDrive (the counterpart of
-// the "subst" command; nothing in the program assigns one). The current
+// Drive letters and the process-wide current drive.
+//
+// On Windows these are the system's own (CurrentDriveWin32.cpp): each
+// drive's current directory is the one the system keeps for it.
+//
+// Elsewhere there are no drive letters (CurrentDrive.cpp): drive C stands for
+// the root file system "/", and its current directory is always "/" itself,
+// whatever the process's working directory (the directory chooser shows the
+// same); no other letter exists unless it is assigned to a directory with
+// SubstDrive (the counterpart of the "subst" command; nothing in the program
+// assigns one), whose current directory is then that directory. The current
 // drive starts as C.
 #pragma once
 
@@ -11,8 +17,8 @@
 
 namespace platform {
 
-// The current directory of the current drive, led by the drive: "C:" and
-// the working directory ("C:/home/ana"), or for an assigned drive its
+// The current directory of the current drive, led by the drive: "C:\Dados"
+// on Windows; "C:/" for drive C elsewhere, or for an assigned drive its
 // letter, ":" and "/" ("D:/").
 std::string CurrentDirectory();
 
@@ -21,13 +27,19 @@ std::string CurrentDirectory();
 // there is no such drive.
 bool ChangeDrive(const std::string& drive);
 
+// Free space of the current drive in bytes, as available to this process;
+// -1 when it cannot be queried.
+std::int64_t DiskSpaceFree();
+
+#ifndef _WIN32
 // Assigns letter to directory, or removes the assignment when directory is
 // empty (the current drive falls back to C then). C cannot be reassigned.
 // False when letter is not a letter or is C.
 bool SubstDrive(char letter, const std::string& directory);
 
-// Free space of the current drive in bytes, as available to this process;
-// -1 when it cannot be queried.
-std::int64_t DiskSpaceFree();
+// Free space, in bytes available to this process, of the file system that
+// holds path; -1 when it cannot be queried.
+std::int64_t DiskSpaceFreeAt(const std::string& path);
+#endif
 
 }  // namespace platform
