@@ -4,9 +4,7 @@
 #include <cerrno>
 #include <memory>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <dirent.h>
 #include <sys/stat.h>
 #endif
@@ -81,12 +79,21 @@ bool WildcardMatch(std::string_view name, std::string_view pattern) {
 }
 
 SplitPath SplitLastComponent(const std::string& path) {
+#ifdef _WIN32
+    // Either separator; a drive's root keeps its own ("C:\").
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) return {".", path};
+    if (slash == 0 || (slash == 2 && path[1] == ':'))
+        return {path.substr(0, slash + 1), path.substr(slash + 1)};
+#else
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return {".", path};
     if (slash == 0) return {"/", path.substr(1)};
+#endif
     return {path.substr(0, slash), path.substr(slash + 1)};
 }
 
+// Windows searches with its own calls (FileSearchWin32.cpp).
 #ifndef _WIN32
 int ListMatches(const std::string& directory, std::string_view pattern, std::vector<std::string>& names,
                 std::size_t limit) {
@@ -104,17 +111,9 @@ int ListMatches(const std::string& directory, std::string_view pattern, std::vec
     }
     return 0;
 }
-#endif
 
 bool FindFirstMatch(const std::string& pattern) {
     if (pattern.empty()) return false;
-#ifdef _WIN32
-    WIN32_FIND_DATAA data;
-    const HANDLE search = ::FindFirstFileA(pattern.c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    ::FindClose(search);
-    return true;
-#else
     const SplitPath split = SplitLastComponent(pattern);
     if (!HasWildcards(split.name)) {
         // A plain name: does the entry exist? A dangling link is an entry
@@ -124,7 +123,7 @@ bool FindFirstMatch(const std::string& pattern) {
     }
     std::vector<std::string> names;
     return ListMatches(split.directory, split.name, names, 1) == 0 && !names.empty();
-#endif
 }
+#endif
 
 }  // namespace platform

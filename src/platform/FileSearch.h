@@ -37,8 +37,9 @@ bool HasWildcards(std::string_view name);
 bool WildcardMatch(std::string_view name, std::string_view pattern);
 
 // Appends to names every entry of directory (but "." and "..") that
-// pattern matches, at most limit of them. Returns 0, or the errno value
-// of a directory that cannot be opened or read.
+// pattern matches, at most limit of them. Returns 0, or the system's error
+// (errno, or a Windows error code) for a directory that cannot be opened or
+// read.
 int ListMatches(const std::string& directory, std::string_view pattern, std::vector<std::string>& names,
                 std::size_t limit = static_cast<std::size_t>(-1));
 

@@ -25,7 +25,9 @@ std::int32_t RuntimeErrorFromErrno(int errnoValue) {
         case ENOTEMPTY:
             return rt::FileAlreadyExists;
         case ENOSPC:
+#ifdef EDQUOT
         case EDQUOT:
+#endif
         case EFBIG:
             return rt::DiskFull;
         case EMFILE:
@@ -33,7 +35,9 @@ std::int32_t RuntimeErrorFromErrno(int errnoValue) {
             return rt::TooManyFiles;
         case ENODEV:
         case ENXIO:
+#ifdef ENOMEDIUM
         case ENOMEDIUM:
+#endif
             return rt::DeviceUnavailable;
         case EIO:
             return rt::DeviceIOError;

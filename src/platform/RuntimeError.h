@@ -45,6 +45,13 @@ private:
 // operation (ENOENT -> 53, EACCES -> 70, ENOSPC -> 61, ...).
 std::int32_t RuntimeErrorFromErrno(int errnoValue);
 
+#ifdef _WIN32
+// The run-time error number for a Windows system error code from a file
+// operation (ERROR_FILE_NOT_FOUND -> 53, ERROR_PATH_NOT_FOUND -> 76,
+// ERROR_ACCESS_DENIED -> 75, ERROR_SHARING_VIOLATION -> 70, ...).
+std::int32_t RuntimeErrorFromWin32(std::uint32_t error);
+#endif
+
 // The number an error state records for a 32-bit status code: codes of the
 // control facility (0x800A0000-0x800AFFFF) as their low 16 bits, every other
 // code as its signed 32-bit value.

@@ -1,20 +1,29 @@
 #include "WindowsDirectory.h"
 
+#include <cstring>
+
 #ifdef _WIN32
 #include <windows.h>
+
+#include "WideText.h"
 #else
 #include <cstdlib>
-#include <cstring>
 #endif
 
 namespace platform {
 
 unsigned GetWindowsDirectoryA(char* buffer, unsigned size) {
 #ifdef _WIN32
-    const UINT length = ::GetWindowsDirectoryA(buffer, size);
-    // The real call answers the size it would need when the buffer is too
-    // small; callers here only know "length written" or 0.
-    return length < size ? length : 0;
+    // The wide call, so that a directory name outside the ANSI code page
+    // arrives whole; the caller gets it as UTF-8.
+    wchar_t wide[MAX_PATH + 1];
+    const UINT length = ::GetWindowsDirectoryW(wide, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH) return 0;
+    const std::string directory = Utf8FromWide(std::wstring_view(wide, length));
+    if (buffer == nullptr || directory.size() + 1 > size) return 0;
+    std::memcpy(buffer, directory.data(), directory.size());
+    buffer[directory.size()] = '\0';
+    return static_cast<unsigned>(directory.size());
 #else
     // No Windows directory here: the host product's configuration lives in
     // $WINDIR when the installation sets it, otherwise in /etc.

@@ -5,8 +5,8 @@
 
 namespace platform {
 
-// Writes the Windows directory, followed by one NUL, into buffer (at most
-// size characters, NUL included) and returns its length; 0 on failure. On
+// Writes the Windows directory as UTF-8, followed by one NUL, into buffer (at
+// most size bytes, NUL included) and returns its length; 0 on failure. On
 // systems other than Windows the directory is $WINDIR when set and not
 // empty, otherwise "/etc", ending with the platform's separator.
 unsigned GetWindowsDirectoryA(char* buffer, unsigned size);

@@ -1,6 +1,10 @@
 // The file search behind ZuDir and ZuKill: the wildcard rules, and that no
 // search leaves a directory handle open.
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -43,9 +47,15 @@ TEST(WildcardMatch, FollowsWhatAWindowsUserExpects) {
 }
 
 std::size_t openDescriptors() {
+#ifdef _WIN32
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return count;
+#else
     std::size_t count = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
     return count;
+#endif
 }
 
 TEST(FindFirstMatch, LeavesNoDirectoryOpen) {

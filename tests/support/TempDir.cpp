@@ -5,13 +5,47 @@
 #include <stdexcept>
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <random>
+
+#include "WideText.h"
+#endif
+
 namespace testing_support {
 
+#ifdef _WIN32
+TempDir::TempDir() {
+    // No mkdtemp here: try random names until one is new.
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate = base / (L"remover-test-" + std::to_wstring(random()));
+        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+            path_ = candidate;
+            return;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    throw std::runtime_error("cannot create a temporary directory");
+}
+
+std::string TempDir::file(const std::string& name) const {
+    // The path's own narrow form would go through the ANSI code page.
+    return platform::Utf8FromWide((path_ / platform::WideFromUtf8(name)).native());
+}
+#else
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "remover-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
+
+std::string TempDir::file(const std::string& name) const {
+    return (path_ / name).string();
+}
+#endif
 
 TempDir::~TempDir() {
     std::error_code ec;
@@ -25,11 +59,15 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::write(const std::string& name, const std::string& content) const {
-    const auto full = path_ / name;
+    const std::string full = file(name);
+#ifdef _WIN32
+    std::ofstream out(path_ / platform::WideFromUtf8(name), std::ios::binary);
+#else
     std::ofstream out(full, std::ios::binary);
+#endif
     out << content;
-    if (!out) throw std::runtime_error("cannot write " + full.string());
-    return full.string();
+    if (!out) throw std::runtime_error("cannot write " + full);
+    return full;
 }
 
 }  // namespace testing_support

@@ -16,7 +16,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     // path() / name, as text.
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    std::string file(const std::string& name) const;
     // Writes content to path() / name and returns the full path.
     std::string write(const std::string& name, const std::string& content) const;
 

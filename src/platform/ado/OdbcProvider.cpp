@@ -2,6 +2,11 @@
 // through the driver manager's wide (UTF-16) API.
 #include "OdbcProvider.h"
 
+// Windows' ODBC headers use its types without including them.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>

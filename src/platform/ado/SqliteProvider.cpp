@@ -9,6 +9,9 @@
 #endif
 
 #include <cerrno>
+#ifdef _WIN32
+#include <winerror.h>
+#endif
 #include <charconv>
 #include <climits>
 #include <cstring>
@@ -28,6 +31,21 @@
 #include "StatusCodes.h"
 
 namespace ado {
+namespace {
+
+// Whether the system error that SQLite reports for a failed write means that
+// there is no room: an errno value, or on Windows a Windows error code.
+bool IsOutOfRoom(int systemError) {
+#ifdef _WIN32
+    constexpr int kDiskQuotaExceeded = 1295;  // ERROR_DISK_QUOTA_EXCEEDED, missing from mingw's headers
+    return systemError == ERROR_DISK_FULL || systemError == ERROR_HANDLE_DISK_FULL ||
+           systemError == kDiskQuotaExceeded;
+#else
+    return systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG;
+#endif
+}
+
+}  // namespace
 
 std::uint32_t StatusForSqliteFailure(int extendedCode, std::string_view message) {
     switch (extendedCode & 0xFF) {
@@ -307,13 +325,11 @@ private:
         const int code = sqlite3_extended_errcode(db_);
         const std::string message = sqlite3_errmsg(db_);
         std::uint32_t status = StatusForSqliteFailure(code, message);
-        // SQLite calls only ENOSPC a full disk; a write refused for a quota or
-        // a file-size limit comes as a plain I/O error, yet it is the same
-        // thing to the operator: no room to write.
+        // SQLite calls only one system error a full disk; a write refused for
+        // a quota or a file-size limit comes as a plain I/O error, yet it is
+        // the same thing to the operator: no room to write.
         const int systemError = sqlite3_system_errno(db_);
-        if ((code & 0xFF) == SQLITE_IOERR &&
-            (systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG))
-            status = status::MediumFull;
+        if ((code & 0xFF) == SQLITE_IOERR && IsOutOfRoom(systemError)) status = status::MediumFull;
         report(
             status, message,
             " (SQLite code " + std::to_string(code) + ", system error " + std::to_string(systemError) + ")",
