@@ -13,7 +13,7 @@ add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest E
 # Third-party code: its own warnings, not ours as errors.
 set_target_properties(gtest gtest_main PROPERTIES COMPILE_OPTIONS "-w")
 
-set(test_areas platform odbc data fs removal)
+set(test_areas platform odbc data fs removal win32)
 
 set(REMOVER_MARIADB_FIXTURE_DIR ${CMAKE_BINARY_DIR}/mariadb-fixture)
 add_test(NAME mariadb_start COMMAND ${CMAKE_CURRENT_LIST_DIR}/mariadb-fixture start ${REMOVER_MARIADB_FIXTURE_DIR})
