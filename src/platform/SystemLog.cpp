@@ -12,6 +12,7 @@
 #include "ado/Utf16.h"
 #else
 #include <errno.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -67,7 +68,7 @@ bool LocalSyslog::Write(LogSeverity severity, std::string_view message) noexcept
         if (fd_ < 0 && !connect()) return false;
         if (send(record)) return true;
         // A daemon that was restarted has left the socket dead: one fresh
-        // connection and one more try. A busy one is not waited for.
+        // connection and one more try. A full one is not tried again.
         const int error = errno;
         if (error == EAGAIN || error == EWOULDBLOCK || error == EMSGSIZE) {
             noteFailure(error);
@@ -116,8 +117,20 @@ bool LocalSyslog::send(const std::string& record) noexcept {
     // record that goes out only in part would run into the next, so the
     // connection is dropped.
     const std::size_t size = record.size() + (stream_ ? 1 : 0);
-    const ssize_t sent = ::send(fd_, record.c_str(), size, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (sent == static_cast<ssize_t>(size)) return true;
+    ssize_t sent = ::send(fd_, record.c_str(), size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    // A daemon that is only behind gets a short while to catch up, so that a
+    // burst of removals on a busy machine loses no record; one that stays
+    // full is not waited for again until it takes a record.
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !congested_) {
+        pollfd writable{fd_, POLLOUT, 0};
+        if (::poll(&writable, 1, kCatchUpMs) == 1)
+            sent = ::send(fd_, record.c_str(), size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) congested_ = true;
+    }
+    if (sent == static_cast<ssize_t>(size)) {
+        congested_ = false;
+        return true;
+    }
     if (sent >= 0) {
         const int error = EAGAIN;
         disconnect();

@@ -1,8 +1,9 @@
 // The system's log, where the program leaves an account of what it did, and
 // who and where it runs.
 //
-// Writing to the log never blocks and never throws: a log daemon that is
-// missing, stopped or too busy costs the record, never the work it describes.
+// Writing to the log never hangs and never throws: a log daemon that is
+// missing, stopped or stuck costs the record, never the work it describes (a
+// daemon that is merely behind is given a fraction of a second to catch up).
 // The first failure of a log is noted once on standard error for IT.
 #pragma once
 
@@ -28,7 +29,8 @@ inline constexpr const char* kLogIdent = "remover-exame";
 // The local syslog daemon, reached the way syslog(3) reaches it: one datagram
 // per record on the socket at socketPath, in the daemon's traditional format
 // ("<PRI>Mmm dd hh:mm:ss ident[pid]: message"). Unlike syslog(3) it never
-// waits for a busy daemon, and the socket can be one of a test's own.
+// waits long for a daemon whose queue is full, and the socket can be one of
+// a test's own.
 class LocalSyslog : public SystemLog {
 public:
     static constexpr int kFacilityUser = 1 << 3;       // LOG_USER
@@ -54,6 +56,8 @@ private:
     int fd_ = -1;
     bool stream_ = false;  // the daemon listens on a stream socket
     bool failureNoted_ = false;
+    bool congested_ = false;  // the last record found the daemon's queue full
+    static constexpr int kCatchUpMs = 250;
 };
 #endif
 
