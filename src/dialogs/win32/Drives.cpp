@@ -45,12 +45,22 @@ private:
 }  // namespace
 
 std::vector<std::string> LogicalDrives() {
-    std::vector<std::string> roots;
-    const DWORD mask = GetLogicalDrives();
-    for (int letter = 0; letter < 26; ++letter) {
-        if (mask & (1u << letter)) roots.push_back(std::string(1, static_cast<char>('A' + letter)) + ":\\");
+    std::wstring roots(128, L'\0');
+    DWORD length = GetLogicalDriveStringsW(static_cast<DWORD>(roots.size()), roots.data());
+    if (length > roots.size()) {
+        roots.assign(length, L'\0');
+        length = GetLogicalDriveStringsW(static_cast<DWORD>(roots.size()), roots.data());
     }
-    return roots;
+    // "A:\", "C:\", ... one after another, each ended by a NUL.
+    std::vector<std::string> result;
+    roots.resize(std::min<std::size_t>(length, roots.size()));
+    for (std::size_t at = 0; at < roots.size();) {
+        std::size_t end = roots.find(L'\0', at);
+        if (end == std::wstring::npos) end = roots.size();
+        if (end > at) result.push_back(Utf8FromWide(std::wstring_view(roots).substr(at, end - at)));
+        at = end + 1;
+    }
+    return result;
 }
 
 std::string DriveEntryText(const std::string& root) {
@@ -73,8 +83,10 @@ std::string DriveEntryText(const std::string& root) {
 std::string RootOfDrive(const std::string& drive) {
     if (!StartsWithDriveLetter(drive)) return {};
     const char letter = static_cast<char>(drive[0] >= 'a' ? drive[0] - 'a' + 'A' : drive[0]);
-    if (!(GetLogicalDrives() & (1u << (letter - 'A')))) return {};
-    return std::string(1, letter) + ":\\";
+    const std::string root = std::string(1, letter) + ":\\";
+    for (const auto& listed : LogicalDrives())
+        if (listed == root) return root;
+    return {};
 }
 
 std::string FullPath(const std::string& path) {
