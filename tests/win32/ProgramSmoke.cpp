@@ -1,5 +1,6 @@
 // The Windows program itself, started as the operator starts it: start-up
-// that ends after its message with status 1 and never shows the window, and
+// that ends after its message with status 1, or after the run-time error
+// report with status 2, and never shows the window; and
 // a start-up that opens the database and shows the window (its controls,
 // geometry in twips at its DPI, frame and focus), which then removes an
 // examination. The configuration file is the real one, in the Windows
@@ -166,6 +167,18 @@ void StartupEndsAfterItsMessage() {
                  "a database that cannot be opened: '" + smoke::Narrow(connection) + "'");
     smoke::Check(!MainWindowShown(process.dwProcessId), "the window is never shown");
     smoke::Check(WaitForExit(process) == 1, "the program ends with status 1");
+
+    // A configuration file that is there but cannot be read: the run-time
+    // error report, then status 2.
+    DeleteFileW(ConfigurationFile().c_str());
+    CreateDirectoryW(ConfigurationFile().c_str(), nullptr);
+    process = Start();
+    const std::wstring report = AnswerBox(process.dwProcessId, IDOK);
+    smoke::Check(!MainWindowShown(process.dwProcessId), "the window is never shown");
+    const int reported = WaitForExit(process);
+    smoke::Check(reported == 2, "an unreadable configuration file: the report ('" + smoke::Narrow(report) +
+                                    "') and status 2 (" + std::to_string(reported) + ")");
+    RemoveDirectoryW(ConfigurationFile().c_str());
 }
 
 void WindowRemovesAnExamination() {
