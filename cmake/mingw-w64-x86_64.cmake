@@ -14,4 +14,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Every program is one self-contained .exe: libstdc++, libgcc and winpthread
 # are linked in, so there are no DLLs to ship beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Release programs without their symbol tables.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run)
