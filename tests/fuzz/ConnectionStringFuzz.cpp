@@ -145,7 +145,7 @@ std::string build(ado::ProviderKind kind, const std::vector<ConnectionProperty>&
 }
 
 void checkSqlServer(const std::vector<ConnectionProperty>& properties, const std::string& driver) {
-    const std::string odbc = build(ado::ProviderKind::SqlServer, properties, {"SQL Server", driver});
+    const std::string odbc = build(ado::ProviderKind::SqlServer, properties, {"MariaDB Unicode", driver});
     const auto pairs = readOdbc(odbc);
     Check(pairs.has_value(), "the SQL Server string reads back as ODBC pairs");
     checkKeysAllowed(*pairs,
