@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
+#include <iostream>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "ErrorMessages.h"
@@ -50,6 +53,29 @@ std::vector<std::string> splitAtCommas(const std::string& list) {
     return parts;
 }
 
+// The status of the failure being handled, whatever it is: the layer's own
+// error, a lack of memory, or anything else that some library below threw.
+// What is not the layer's own goes to standard error for the IT person.
+std::uint32_t currentFailure() {
+    try {
+        throw;
+    } catch (const ado::AdoError& e) {
+        return e.status();
+    } catch (const platform::RuntimeError& e) {
+        std::cerr << "clsADO: run-time error " << e.number() << ": " << e.what() << std::endl;
+        return ado::status::adoError(static_cast<std::uint32_t>(e.number()));
+    } catch (const std::bad_alloc&) {
+        std::cerr << "clsADO: out of memory" << std::endl;
+        return ado::status::OutOfMemory;
+    } catch (const std::exception& e) {
+        std::cerr << "clsADO: unexpected failure: " << e.what() << std::endl;
+        return ado::status::Unspecified;
+    } catch (...) {
+        std::cerr << "clsADO: unexpected failure of unknown kind" << std::endl;
+        return ado::status::Unspecified;
+    }
+}
+
 }  // namespace
 
 void clsADO::RegistrarErro(std::uint32_t status) {
@@ -81,8 +107,8 @@ std::string clsADO::RetornarSeparator1(ado::Connection& fCN, const std::string& 
         const std::int32_t category = categoryOfAdoType(schema->Fields("COLUMN_TYPE").Value());
         if (category >= 0) result = RetornarSeparator(fCN, category);
         schema->Close();
-    } catch (const ado::AdoError& e) {
-        RegistrarErro(e.status());
+    } catch (...) {
+        RegistrarErro(currentFailure());
     }
     return result;
 }
@@ -93,8 +119,8 @@ bool clsADO::ExecutarSQL(ado::Connection& fCN, const std::string& SQL, std::int3
         fCN.Execute(SQL, &affected);
         RecordsAfetados = static_cast<std::int32_t>(affected);
         return true;
-    } catch (const ado::AdoError& e) {
-        RegistrarErro(e.status());
+    } catch (...) {
+        RegistrarErro(currentFailure());
         return false;
     }
 }
@@ -105,8 +131,8 @@ bool clsADO::AbrirConexão(ado::Connection& fCN, const std::string& fConnString)
         if (fCN.State() == ado::adStateOpen) fCN.Close();
         fCN.Open("", "", "", ado::adConnectUnspecified);
         return true;
-    } catch (const ado::AdoError& e) {
-        RegistrarErro(e.status());
+    } catch (...) {
+        RegistrarErro(currentFailure());
         return false;
     }
 }
@@ -115,8 +141,8 @@ bool clsADO::FecharConexão(ado::Connection& fCN) {
     try {
         fCN.Close();
         return true;
-    } catch (const ado::AdoError& e) {
-        RegistrarErro(e.status());
+    } catch (...) {
+        RegistrarErro(currentFailure());
         return false;
     }
 }
@@ -129,8 +155,8 @@ bool clsADO::AbrirRecordset(ado::Connection& fCN, ado::Recordset& fRS, const std
         fRS.SetLockType(ado::adLockOptimistic);
         fRS.Open(SQL, fCN, ado::adOpenUnspecified, ado::adLockUnspecified, ado::adCmdUnspecified);
         return true;
-    } catch (const ado::AdoError& e) {
-        RegistrarErro(e.status());
+    } catch (...) {
+        RegistrarErro(currentFailure());
         return false;
     }
 }
@@ -161,8 +187,8 @@ std::string clsADO::RetornarListaFields(ado::Connection& fCN, const std::string&
         }
         schema->Close();
         return list;
-    } catch (const ado::AdoError& e) {
-        RegistrarErro(e.status());
+    } catch (...) {
+        RegistrarErro(currentFailure());
         return {};
     }
 }
@@ -186,8 +212,8 @@ bool clsADO::TableExiste(ado::Connection& fCN, const std::string& fNomeTable) {
         auto schema = fCN.OpenSchema(ado::adSchemaTables, {"", "", fNomeTable, "TABLE"});
         result = schema->RecordCount() != 0;
         schema->Close();
-    } catch (const ado::AdoError& e) {
-        RegistrarErro(e.status());
+    } catch (...) {
+        RegistrarErro(currentFailure());
     }
     return result;
 }
@@ -208,10 +234,11 @@ bool clsADO::TransaçãoIniciar(ado::Connection& Conn) {
     try {
         Conn.BeginTrans();
         return true;
-    } catch (const ado::AdoError& e) {
+    } catch (...) {
+        const std::uint32_t status = currentFailure();
         // A transaction already open on this connection is joined, not an error.
-        if (e.status() == ado::status::TransactionExists) return true;
-        RegistrarErro(e.status());
+        if (status == ado::status::TransactionExists) return true;
+        RegistrarErro(status);
         return false;
     }
 }
@@ -220,8 +247,8 @@ bool clsADO::TransaçãoCancelar(ado::Connection& Conn) {
     try {
         Conn.RollbackTrans();
         return true;
-    } catch (const ado::AdoError& e) {
-        RegistrarErro(e.status());
+    } catch (...) {
+        RegistrarErro(currentFailure());
         return false;
     }
 }
@@ -230,8 +257,8 @@ bool clsADO::TransaçãoFinalizar(ado::Connection& Conn) {
     try {
         Conn.CommitTrans();
         return true;
-    } catch (const ado::AdoError& e) {
-        RegistrarErro(e.status());
+    } catch (...) {
+        RegistrarErro(currentFailure());
         return false;
     }
 }

@@ -5,7 +5,10 @@
 // objects the caller hands in. Operations report success as a Boolean and
 // record a failure's number (and the standard text for that number) in
 // ErrorNumber/ErrorString; nothing clears them, so a caller reads them only
-// right after a False result. The two schema operations without a discipline
+// right after a False result. No failure of any kind escapes those
+// operations: one that is not the layer's own (a lack of memory, anything a
+// library below throws) is recorded as E_OUTOFMEMORY or E_FAIL, so a caller
+// always gets to report it and to roll back. The two schema operations without a discipline
 // of their own (RetornarSeparator, RetornarTipoBD) let ado::AdoError escape.
 #pragma once
 

@@ -55,6 +55,8 @@ const std::unordered_map<std::int32_t, const char*>& table() {
         // Status codes of providers and of the storage layer.
         {signedStatus(0x80004005u), "Erro não especificado"},
         {signedStatus(0x8007000Eu), "Memória insuficiente para concluir a operação"},
+        {signedStatus(0x80070040u),
+         "A conexão com o banco de dados foi perdida. Feche o programa e abra-o novamente"},
         {signedStatus(0x80030002u), "O arquivo do banco de dados não foi encontrado ou não pôde ser aberto"},
         {signedStatus(0x80030005u), "Acesso negado ao arquivo do banco de dados"},
         {signedStatus(0x80030070u), "Não há espaço suficiente no disco para concluir a operação"},

@@ -19,9 +19,13 @@
 #include "FakeToolkit.h"
 #include "FaultSupport.h"
 #include "MariaDbServer.h"
+#include "OdbcShim.h"
 #include "RemoveExamCommand.h"
+#include "StallingProxy.h"
 #include "TempDir.h"
+#include "ado/AdoError.h"
 #include "ado/Connection.h"
+#include "ado/Recordset.h"
 #include "frmPrincipal.h"
 
 namespace {
@@ -37,7 +41,12 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kTitle = "Atenção!";
 const std::string kConnectionLost =
-    "-2147217770 - Não foi possível estabelecer a conexão com o banco de dados";
+    "-2147024832 - A conexão com o banco de dados foi perdida. Feche o programa e abra-o novamente";
+const std::string kTimedOut =
+    "-2147217871 - Tempo limite esgotado: o banco de dados está bloqueado por outro usuário ou não respondeu "
+    "a "
+    "tempo";
+const std::string kExistenceError = "Ao verificar se o exame existe ocorreu o seguinte erro:";
 
 class ServerFaults : public ::testing::Test {
 protected:
@@ -56,7 +65,10 @@ protected:
         while (!number_.empty() && number_.back() == '\n') number_.pop_back();
         ASSERT_FALSE(number_.empty());
     }
-    void TearDown() override { server().Start(); }
+    void TearDown() override {
+        faults::odbc::Disarm();
+        server().Start();
+    }
 
     static MariaDbServer& server() { return MariaDbServer::Shared(); }
 
@@ -86,6 +98,13 @@ protected:
 
     Shown Confirmation() const {
         return {kTitle, "Tem certeza que deseja remover o exame '" + number_ + "'"};
+    }
+
+    // Waits (at most 30 seconds) until no transaction holds the rows.
+    bool WaitUntilRowsFree() {
+        const auto deadline = Clock::now() + 30s;
+        while (!RowsFree() && Clock::now() < deadline) std::this_thread::sleep_for(50ms);
+        return RowsFree();
     }
 
     std::string number_;
@@ -235,6 +254,151 @@ TEST_F(ServerFaults, TheToolKilledMidTransactionIsRolledBackByTheServer) {
     const auto deadline = Clock::now() + 10s;
     while (!RowsFree() && Clock::now() < deadline) std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(RowsFree()) << "the server rolled the transaction back";
+    EXPECT_EQ(ClientSnapshot(), before);
+}
+
+// The program's connection drops between two clicks: killed on the server,
+// or ended by the server after idling, with and without the driver's
+// automatic reconnection asked for in the string. Nothing crashes and no
+// silent new session (one without standard literals, where "100\3" reads
+// as 1003) is used: each click reports the lost connection, and nothing is
+// removed.
+TEST_F(ServerFaults, AConnectionDroppedBetweenClicksIsReportedAndNothingIsRemoved) {
+    const std::string before = ClientSnapshot();
+    for (const std::string reconnect : {"", ";AUTO_RECONNECT=1", ";OPTION=4194304"}) {
+        for (const bool kill : {true, false}) {
+            SCOPED_TRACE((kill ? "KILL" : "wait_timeout") + reconnect);
+            ado::Connection cn(server().ConnectionString() + reconnect);
+            cn.Open();
+            if (kill) {
+                ado::Recordset id;
+                id.Open("SELECT CONNECTION_ID()", cn);
+                server().RunSql("KILL " + ado::ToText(id.Fields(0).Value()));
+            } else {
+                cn.Execute("SET SESSION wait_timeout = 1");
+                std::this_thread::sleep_for(2500ms);
+            }
+            FakeToolkit ui;
+            removal::cmdAtualizar_Click("100\\3", cn, ui);
+            removal::cmdAtualizar_Click(number_, cn, ui);
+            const Shown lost = {"atenção!", kExistenceError + kConnectionLost};
+            EXPECT_EQ(ShownBy(ui), (std::vector<Shown>{lost, lost}));
+        }
+    }
+    EXPECT_EQ(ClientSnapshot(), before);
+}
+
+// The rollback after a failed statement fails. The session is closed rather
+// than reused, so the server rolls the half-done set back; the next click
+// reports the lost connection instead of committing that set with its own.
+TEST_F(ServerFaults, AFailedRollbackClosesTheSessionAndLeavesNothingHalfDone) {
+    server().RunSql(
+        "CREATE TABLE Laudo_Externo (Id INTEGER NOT NULL PRIMARY KEY, Número_Exame VARCHAR(20) NOT NULL, "
+        "FOREIGN KEY (Número_Exame) REFERENCES Exame (Número_Exame));"
+        "INSERT INTO Laudo_Externo VALUES (1, '" +
+        number_ + "')");
+    const std::string before = ClientSnapshot();
+    ado::Connection cn(server().ConnectionString());
+    cn.Open();
+    FakeToolkit ui;
+    faults::odbc::FailNextEndTran(SQL_ROLLBACK);
+    removal::cmdAtualizar_Click(number_, cn, ui);
+    ASSERT_EQ(ui.calls.size(), 2u);
+    EXPECT_EQ(ui.calls[1].prompt.rfind("Ao remover 'Exame', ocorreu o seguinte erro:\n\n-2147217873 - ", 0),
+              0u);
+    EXPECT_TRUE(WaitUntilRowsFree());
+
+    removal::cmdAtualizar_Click("1004", cn, ui);
+    ASSERT_EQ(ui.calls.size(), 3u);
+    EXPECT_EQ(ShownBy(ui)[2], (Shown{"atenção!", kExistenceError + kConnectionLost}));
+    EXPECT_EQ(ClientSnapshot(), before);
+}
+
+// The commit succeeds and putting autocommit back fails: the live tables'
+// removal stands and is not reported as failed; the session is closed, so
+// the twins' cascade reports the lost connection and sends nothing.
+TEST_F(ServerFaults, ACommitIsReportedByWhatTheCommitDid) {
+    ado::Connection cn(server().ConnectionString());
+    cn.Open();
+    FakeToolkit ui;
+    faults::odbc::FailNextAutocommitOn();
+    removal::cmdAtualizar_Click(number_, cn, ui);
+    const std::vector<Shown> expected = {
+        Confirmation(),
+        {kTitle, "Ao iniciar a transação para remover de 'Exame_BK', ocorreu o seguinte erro:\n\n" +
+                     kConnectionLost}};
+    EXPECT_EQ(ShownBy(ui), expected);
+    EXPECT_EQ(server().RunSql("SELECT COUNT(*) FROM Exame WHERE Número_Exame = '" + number_ + "'"), "0\n");
+    EXPECT_EQ(server().RunSql("SELECT COUNT(*) FROM Exame_Etapa WHERE Número_Exame = '" + number_ + "'"),
+              "0\n");
+    EXPECT_EQ(server().RunSql("SELECT COUNT(*) FROM Exame_BK WHERE Número_Exame = '" + number_ + "'"), "1\n");
+}
+
+// Something below the database class throws (here a failed allocation in the
+// third delete): the cascade still reports the table and rolls back.
+TEST_F(ServerFaults, AnyFailureInsideTheCascadeIsReportedAndRolledBack) {
+    const std::string before = ClientSnapshot();
+    ado::Connection cn(server().ConnectionString());
+    cn.Open();
+    FakeToolkit ui;
+    ui.onMessageBox = [](const testing_support::MessageBoxCall& call) {
+        if (call.prompt.rfind("Tem certeza", 0) == 0) faults::odbc::ThrowOnExecute(3);
+    };
+    EXPECT_NO_THROW(removal::cmdAtualizar_Click(number_, cn, ui));
+    const std::vector<Shown> expected = {
+        Confirmation(),
+        {kTitle,
+         "Ao remover 'ExameImagem', ocorreu o seguinte erro:\n\n-2147024882 - Memória insuficiente para "
+         "concluir a operação"}};
+    EXPECT_EQ(ShownBy(ui), expected);
+    EXPECT_TRUE(RowsFree());
+    EXPECT_EQ(ClientSnapshot(), before);
+}
+
+// The network stops forwarding after start-up: the click does not hang but
+// reports the time-out (the string asks for short ones), the next click the
+// lost connection; opening through the stalled network gives up as well.
+TEST_F(ServerFaults, ANetworkThatStopsForwardingTimesOut) {
+    faults::StallingProxy proxy(server().port());
+    std::string through = server().ConnectionString();
+    through.replace(through.find(";Port=") + 6, std::to_string(server().port()).size(),
+                    std::to_string(proxy.port()));
+    through += ";Connect Timeout=2;Command Timeout=2";
+    const std::string before = ClientSnapshot();
+    ado::Connection cn(through);
+    cn.Open();
+    proxy.Stall();
+
+    FakeToolkit ui;
+    const auto start = Clock::now();
+    removal::cmdAtualizar_Click(number_, cn, ui);
+    removal::cmdAtualizar_Click(number_, cn, ui);
+    EXPECT_LT(Clock::now() - start, 20s);
+    const std::vector<Shown> expected = {{"atenção!", kExistenceError + kTimedOut},
+                                         {"atenção!", kExistenceError + kConnectionLost}};
+    EXPECT_EQ(ShownBy(ui), expected);
+
+    ado::Connection again(through);
+    ::testing::internal::CaptureStderr();
+    EXPECT_THROW(again.Open(), ado::AdoError);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ClientSnapshot(), before);
+}
+
+// A delete that runs past the command time-out inside the cascade: the
+// operator reads the time-out and the table, and the set is rolled back.
+TEST_F(ServerFaults, ACommandThatTimesOutInACascadeRollsTheSetBack) {
+    server().RunSql(
+        "CREATE TRIGGER Exame_Etapa_Lenta BEFORE DELETE ON Exame_Etapa FOR EACH ROW SET @espera = SLEEP(2)");
+    const std::string before = ClientSnapshot();
+    ado::Connection cn(server().ConnectionString() + ";Command Timeout=1");
+    cn.Open();
+    FakeToolkit ui;
+    removal::cmdAtualizar_Click(number_, cn, ui);
+    const std::vector<Shown> expected = {
+        Confirmation(), {kTitle, "Ao remover 'ExameEtapa', ocorreu o seguinte erro:\n\n" + kTimedOut}};
+    EXPECT_EQ(ShownBy(ui), expected);
+    EXPECT_TRUE(WaitUntilRowsFree());
     EXPECT_EQ(ClientSnapshot(), before);
 }
 

@@ -2,6 +2,7 @@
 // the connection object as the program uses it ("Provider=MSDASQL;Driver=...").
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,30 @@ TEST_F(MariaDbProvider, StatementErrorsAreMappedByTheirKind) {
         EXPECT_EQ(status, c.status) << c.sql;
         EXPECT_NE(diagnostics.find(c.sql), std::string::npos) << diagnostics;
     }
+}
+
+// The driver runs a statement cut short at a NUL (and writes past its own
+// copy of the text), so the connection refuses such a text before any
+// provider sees it: nothing runs, and the status is that of a bad command.
+TEST_F(MariaDbProvider, AStatementHoldingANulNeverReachesTheDriver) {
+    const std::string nul(1, '\0');
+    const std::string before = clientRows("SELECT Número_Exame, Nome FROM Exame ORDER BY 1");
+    const std::vector<std::function<void()>> calls = {
+        [&] { connection_.Execute("UPDATE Exame SET Nome='x'" + nul + " WHERE Número_Exame='1'"); },
+        [&] { connection_.Execute("DELETE FROM Exame WHERE Número_Exame='10" + nul + "'"); },
+        [&] {
+            Recordset().Open("SELECT count(*) FROM Exame WHERE Número_Exame='1" + nul + "'", connection_);
+        },
+        [&] {
+            connection_.OpenSchema(ado::adSchemaTables, {"", "", "Exame" + nul + "_BK", ""});
+        },
+    };
+    for (std::size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(statusOf(calls[i]), 0x80040E14u) << "call " << i;
+    EXPECT_EQ(clientRows("SELECT Número_Exame, Nome FROM Exame ORDER BY 1"), before);
+    // The connection stays usable.
+    long affected = 0;
+    connection_.Execute("UPDATE Exame SET Nome='y' WHERE Número_Exame='10'", &affected);
+    EXPECT_EQ(affected, 1);
 }
 
 TEST_F(MariaDbProvider, RollbackPutsTheRowsBackAndCommitKeepsTheChange) {
@@ -236,8 +261,9 @@ TEST_F(MariaDbProvider, AServerThatDiesTakesTheOpenTransactionWithIt) {
     const auto executeStatus = statusOf([&] { connection_.Execute("DELETE FROM Exame_Página"); });
     const auto commitStatus = statusOf([&] { connection_.CommitTrans(); });
     ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(executeStatus, 0x80040E96u);
-    EXPECT_NE(commitStatus, 0u);
+    // The loss is reported as such, and the session is not used again.
+    EXPECT_EQ(executeStatus, 0x80070040u);
+    EXPECT_EQ(commitStatus, 0x80070040u);
     EXPECT_EQ(clientRows("SELECT count(*) FROM Exame_Página"), "4\n");
 
     // The same connection string reaches the restarted server.

@@ -178,6 +178,31 @@ TEST(RequestedLoginTimeout, ReadsEitherKey) {
     EXPECT_EQ(ado::RequestedLoginTimeout(ado::ParseConnectionString("Data Source=x")), std::nullopt);
 }
 
+TEST(RequestedCommandTimeout, ReadsItsKeyOnly) {
+    EXPECT_EQ(ado::RequestedCommandTimeout(ado::ParseConnectionString("Command Timeout=7")), 7);
+    EXPECT_EQ(ado::RequestedCommandTimeout(ado::ParseConnectionString("Connect Timeout=7")), std::nullopt);
+    EXPECT_EQ(ado::RequestedCommandTimeout(ado::ParseConnectionString("Command Timeout=-1")), std::nullopt);
+}
+
+// Reconnection is turned off for whatever may be a MySQL or MariaDB driver,
+// after every key that could turn it on, and the time-outs are added unless
+// the string sets them; other drivers get the string as it was.
+TEST(WithSessionSafeguards, TurnsReconnectionOffAndBoundsTheWaits) {
+    struct Case {
+        const char* odbc;
+        const char* expected;
+    } cases[] = {
+        {"Driver={MariaDB Unicode};AUTO_RECONNECT=1;OPTION=4194307",
+         "Driver={MariaDB Unicode};AUTO_RECONNECT=1;OPTION=4194307;AUTO_RECONNECT=0;OPTION=3;CONN_TIMEOUT=15;"
+         "READ_TIMEOUT=30;WRITE_TIMEOUT=30"},
+        {"DSN=Quelvomir;READ_TIMEOUT=5;options={4194304}",
+         "DSN=Quelvomir;READ_TIMEOUT=5;options={4194304};AUTO_RECONNECT=0;OPTION=0;CONN_TIMEOUT=15;"
+         "WRITE_TIMEOUT=30"},
+        {"Driver={FreeTDS};Server=x;OPTION=4194304", "Driver={FreeTDS};Server=x;OPTION=4194304"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ado::WithSessionSafeguards(c.odbc, 15, 30), c.expected) << c.odbc;
+}
+
 TEST(StatusForSqlState, MapsEachKindOfFailure) {
     struct Case {
         const char* state;
@@ -192,14 +217,16 @@ TEST(StatusForSqlState, MapsEachKindOfFailure) {
         {"22001", 0, false, 0x80040E14u},     {"07002", 0, false, 0x80040E14u},
         {"25000", 0, false, 0x80040E14u},     {"28000", 1045, true, 0x80040E4Du},
         {"28000", 18456, false, 0x80040E4Du}, {"08001", 2002, true, 0x80040E96u},
-        {"08S01", 2013, false, 0x80040E96u},  {"IM002", 0, true, 0x80040E96u},
+        {"08S01", 2013, false, 0x80070040u},  {"IM002", 0, true, 0x80040E96u},
         {"IM002", 0, false, 0x80040E96u},     {"42000", 1049, true, 0x80040E96u},
         {"HYT00", 0, true, 0x80040E96u},      {"HYT00", 0, false, 0x80040E31u},
         {"HYT01", 0, false, 0x80040E31u},     {"40001", 1213, false, 0x80040E31u},
-        {"HY008", 0, false, 0x80040E31u},     {"HY000", 2006, false, 0x80040E96u},
-        {"HY000", 2013, false, 0x80040E96u},  {"HY000", 1205, false, 0x80040E31u},
+        {"HY008", 0, false, 0x80040E31u},     {"HY000", 2006, false, 0x80070040u},
+        {"HY000", 2013, false, 0x80070040u},  {"HY000", 1205, false, 0x80040E31u},
         {"HY000", 1, false, 0x80004005u},     {"HY001", 0, true, 0x8007000Eu},
         {"HY001", 0, false, 0x8007000Eu},     {"HY010", 0, false, 0x80004005u},
+        {"08003", 0, false, 0x80070040u},     {"HY000", 2055, false, 0x80070040u},
+        {"HY000", 5014, false, 0x80070040u},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ado::StatusForSqlState(c.state, c.native, c.connecting), c.status)

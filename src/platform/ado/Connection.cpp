@@ -1,6 +1,7 @@
 #include "Connection.h"
 
 #include <iostream>
+#include <type_traits>
 
 #include "AdoError.h"
 #include "Providers.h"
@@ -8,6 +9,17 @@
 #include "StatusCodes.h"
 
 namespace ado {
+namespace {
+
+// Drivers read a statement up to its first NUL, or copy it by one length and
+// trim it by another: either way the text that runs is not the text given.
+void refuseNul(const std::string& text, const char* operation) {
+    if (text.find('\0') != std::string::npos)
+        throw AdoError(status::ErrorsInCommand,
+                       std::string(operation) + ": the command text holds a NUL character.");
+}
+
+}  // namespace
 
 Connection::Connection(std::string connectionString) : connectionString_(std::move(connectionString)) {}
 
@@ -22,13 +34,15 @@ Connection::~Connection() {
 }
 
 void Connection::SetConnectionString(const std::string& value) {
-    if (session_) throw AdoError(status::ObjectOpen, "Operation is not allowed when the object is open.");
+    if (session_ || lost_)
+        throw AdoError(status::ObjectOpen, "Operation is not allowed when the object is open.");
     connectionString_ = value;
 }
 
 void Connection::Open(const std::string& connectionString, const std::string& userId,
                       const std::string& password, long /*options*/) {
-    if (session_) throw AdoError(status::ObjectOpen, "Operation is not allowed when the object is open.");
+    if (session_ || lost_)
+        throw AdoError(status::ObjectOpen, "Operation is not allowed when the object is open.");
     if (!connectionString.empty()) connectionString_ = connectionString;
     std::string effective = connectionString_;
     if (!userId.empty()) effective += ";User ID=" + userId;
@@ -38,6 +52,10 @@ void Connection::Open(const std::string& connectionString, const std::string& us
 }
 
 void Connection::Close() {
+    if (lost_) {
+        lost_ = false;
+        return;
+    }
     if (!session_)
         throw AdoError(status::ObjectClosed, "Operation is not allowed when the object is closed.");
     auto session = std::move(session_);
@@ -52,69 +70,119 @@ void Connection::Close() {
 }
 
 Session& Connection::openSession(const char* operation) {
+    if (lost_)
+        throw AdoError(status::ConnectionLost,
+                       std::string(operation) + ": the connection to the database was lost earlier.");
     if (!session_)
         throw AdoError(status::ConnectionUnusable,
                        std::string(operation) + ": the connection is closed and cannot be used.");
     return *session_;
 }
 
+void Connection::dropBrokenSession(const char* operation) {
+    if (!session_ || !session_->Broken()) return;
+    std::cerr << "Connection: " << operation
+              << " left the database session unusable; it is closed (the server rolls back what it "
+                 "still held) and every later call fails"
+              << std::endl;
+    // Freeing the session disconnects it; a transaction still open there is
+    // abandoned, never committed.
+    session_.reset();
+    inTransaction_ = false;
+    lost_ = true;
+}
+
+template <typename Action>
+auto Connection::onSession(const char* operation, Action action) {
+    Session& session = openSession(operation);
+    try {
+        if constexpr (std::is_void_v<decltype(action(session))>) {
+            action(session);
+            dropBrokenSession(operation);
+        } else {
+            auto result = action(session);
+            dropBrokenSession(operation);
+            return result;
+        }
+    } catch (const AdoError&) {
+        dropBrokenSession(operation);
+        throw;
+    }
+}
+
 void Connection::Execute(const std::string& commandText, long* recordsAffected, long /*options*/) {
-    long affected = openSession("Execute").Execute(commandText);
+    openSession("Execute");
+    refuseNul(commandText, "Execute");
+    long affected = onSession("Execute", [&](Session& s) { return s.Execute(commandText); });
     if (recordsAffected) *recordsAffected = affected;
 }
 
 long Connection::BeginTrans() {
-    Session& session = openSession("BeginTrans");
+    openSession("BeginTrans");
     if (inTransaction_)
         throw AdoError(status::TransactionExists, "A transaction is already active on this connection.");
-    session.BeginTransaction();
+    onSession("BeginTrans", [](Session& s) { s.BeginTransaction(); });
     inTransaction_ = true;
     return 1;
 }
 
+// The outcome is what the commit itself did. A session that committed but
+// could not be put back in autocommit mode is dropped afterwards (see
+// onSession) without turning the commit into a failure.
 void Connection::CommitTrans() {
-    Session& session = openSession("CommitTrans");
+    openSession("CommitTrans");
     if (!inTransaction_) throw AdoError(status::NoTransaction, "No transaction is active.");
+    inTransaction_ = false;
     try {
-        session.Commit();
+        onSession("CommitTrans", [](Session& s) { s.Commit(); });
     } catch (const AdoError&) {
         // A backend whose commit failed may or may not have ended the
-        // transaction; ask it to roll back so the connection is usable again
-        // and nothing half-done can be committed later.
-        try {
-            session.Rollback();
-        } catch (const AdoError&) {
+        // transaction; ask it to roll back so nothing half-done can be
+        // committed later. A rollback that fails too leaves the session
+        // broken, and it is dropped.
+        if (session_) {
+            try {
+                onSession("CommitTrans", [](Session& s) { s.Rollback(); });
+            } catch (const AdoError&) {
+            }
         }
-        inTransaction_ = false;
         throw;
     }
-    inTransaction_ = false;
 }
 
+// A rollback that fails leaves the session broken: it is dropped, and the
+// server rolls the transaction back when the connection goes.
 void Connection::RollbackTrans() {
-    Session& session = openSession("RollbackTrans");
+    openSession("RollbackTrans");
     if (!inTransaction_) throw AdoError(status::NoTransaction, "No transaction is active.");
     inTransaction_ = false;
-    session.Rollback();
+    onSession("RollbackTrans", [](Session& s) { s.Rollback(); });
 }
 
 std::unique_ptr<Recordset> Connection::OpenSchema(long schema, const std::vector<std::string>& restrictions) {
-    Session& session = openSession("OpenSchema");
+    openSession("OpenSchema");
+    for (const auto& r : restrictions) refuseNul(r, "OpenSchema");
     auto restriction = [&](std::size_t i) {
         return i < restrictions.size() ? restrictions[i] : std::string();
     };
     switch (schema) {
         case adSchemaTables:
-            return std::make_unique<Recordset>(session.TablesSchema(restriction(2), restriction(3)));
+            return onSession("OpenSchema", [&](Session& s) {
+                return std::make_unique<Recordset>(s.TablesSchema(restriction(2), restriction(3)));
+            });
         case adSchemaColumns:
-            return std::make_unique<Recordset>(session.ColumnsSchema(restriction(2), restriction(3)));
+            return onSession("OpenSchema", [&](Session& s) {
+                return std::make_unique<Recordset>(s.ColumnsSchema(restriction(2), restriction(3)));
+            });
         default:
             throw AdoError(status::InvalidArgument, "Schema not supported: " + std::to_string(schema));
     }
 }
 
 RowSet Connection::Query(const std::string& sql) {
-    return openSession("Open").Query(sql);
+    openSession("Open");
+    refuseNul(sql, "Open");
+    return onSession("Open", [&](Session& s) { return s.Query(sql); });
 }
 
 }  // namespace ado

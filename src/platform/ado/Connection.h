@@ -3,6 +3,12 @@
 // One object stands for one database connection. While closed it holds only
 // its connection string; Open asks the provider that the string names for a
 // Session and keeps it until Close. Every failing member throws AdoError.
+//
+// A session that the provider reports broken (the server connection was lost,
+// or a transaction could not be ended cleanly) is dropped at once, so the
+// server rolls back what it still holds; the connection stays open in name
+// and every later call fails with ConnectionLost until Close. Nothing is ever
+// run on a session whose set-up may have been lost.
 #pragma once
 
 #include <memory>
@@ -38,7 +44,7 @@ public:
     // Fails with 3705 while the connection is open.
     void SetConnectionString(const std::string& value);
 
-    long State() const { return session_ ? adStateOpen : adStateClosed; }
+    long State() const { return session_ || lost_ ? adStateOpen : adStateClosed; }
 
     // Opens with the stored connection string, or with connectionString when
     // it is not empty (it then replaces the stored one). userId and password,
@@ -46,10 +52,13 @@ public:
     void Open(const std::string& connectionString = {}, const std::string& userId = {},
               const std::string& password = {}, long options = adConnectUnspecified);
     // Fails with 3704 when already closed. An open transaction is rolled back.
+    // A connection whose session was lost closes without complaint.
     void Close();
 
     // Runs one statement; recordsAffected, when given, receives the number of
-    // rows it changed (-1 when the database does not say).
+    // rows it changed (-1 when the database does not say). A statement text
+    // that holds a NUL character is refused with ErrorsInCommand before any
+    // provider sees it: drivers read such a text up to the NUL, or past it.
     void Execute(const std::string& commandText, long* recordsAffected = nullptr,
                  long options = adCmdUnspecified);
 
@@ -66,17 +75,25 @@ public:
     // type (tables) or column name (columns); empty ones restrict nothing.
     std::unique_ptr<Recordset> OpenSchema(long schema, const std::vector<std::string>& restrictions);
 
-    // Used by Recordset::Open: runs a query on the open session.
+    // Used by Recordset::Open: runs a query on the open session (a NUL is
+    // refused as by Execute).
     RowSet Query(const std::string& sql);
 
 private:
     Session& openSession(const char* operation);
+    // Runs action on the open session; when the session has become broken,
+    // drops it before the failure (if any) goes on to the caller.
+    template <typename Action>
+    auto onSession(const char* operation, Action action);
+    void dropBrokenSession(const char* operation);
 
     std::string connectionString_;
     std::unique_ptr<Session> session_;
     // Kept here rather than asked of the backend: some drivers accept a second
     // begin or a commit with nothing open, and the callers rely on both failing.
     bool inTransaction_ = false;
+    // The session was dropped as broken; the connection is open in name only.
+    bool lost_ = false;
 };
 
 }  // namespace ado

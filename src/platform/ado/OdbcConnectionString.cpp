@@ -238,6 +238,61 @@ std::optional<long> RequestedLoginTimeout(const std::vector<ConnectionProperty>&
     return seconds;
 }
 
+std::optional<long> RequestedCommandTimeout(const std::vector<ConnectionProperty>& properties) {
+    const auto value = findAny(properties, {"Command Timeout"});
+    if (!value) return std::nullopt;
+    return RequestedLoginTimeout({ConnectionProperty{"Connect Timeout", *value}});
+}
+
+namespace {
+
+// The driver's reading of a number: leading digits, nothing else.
+unsigned long leadingNumber(std::string_view value) {
+    unsigned long number = 0;
+    std::from_chars(value.data(), value.data() + value.size(), number);
+    return number;
+}
+
+}  // namespace
+
+std::string WithSessionSafeguards(std::string_view odbcConnectionString, long loginTimeout,
+                                  long commandTimeout) {
+    constexpr unsigned long kAutoReconnect = 4194304;
+    bool mayBeMySql = false;
+    std::optional<std::string> option;
+    bool connTimeout = false, readTimeout = false, writeTimeout = false;
+    for (const auto& [key, value] : ParseConnectionString(odbcConnectionString)) {
+        if (EqualsIgnoreCase(key, "Driver")) {
+            std::string name = value;
+            for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            mayBeMySql = name.find("MARIADB") != std::string::npos ||
+                         name.find("MYSQL") != std::string::npos ||
+                         name.find("MAODBC") != std::string::npos || name.find("MYODBC") != std::string::npos;
+        } else if (EqualsIgnoreCase(key, "DSN") || EqualsIgnoreCase(key, "FILEDSN")) {
+            mayBeMySql = true;
+        } else if (EqualsIgnoreCase(key, "OPTION") || EqualsIgnoreCase(key, "OPTIONS")) {
+            option = value;
+        }
+        connTimeout = connTimeout || EqualsIgnoreCase(key, "CONN_TIMEOUT");
+        readTimeout = readTimeout || EqualsIgnoreCase(key, "READ_TIMEOUT");
+        writeTimeout = writeTimeout || EqualsIgnoreCase(key, "WRITE_TIMEOUT");
+    }
+    std::string out(odbcConnectionString);
+    if (!mayBeMySql) return out;
+    auto add = [&](std::string_view key, const std::string& value) {
+        if (!out.empty() && out.back() != ';') out += ';';
+        out += key;
+        out += '=';
+        out += value;
+    };
+    add("AUTO_RECONNECT", "0");
+    if (option) add("OPTION", std::to_string(leadingNumber(*option) & ~kAutoReconnect));
+    if (!connTimeout && loginTimeout > 0) add("CONN_TIMEOUT", std::to_string(loginTimeout));
+    if (!readTimeout && commandTimeout > 0) add("READ_TIMEOUT", std::to_string(commandTimeout));
+    if (!writeTimeout && commandTimeout > 0) add("WRITE_TIMEOUT", std::to_string(commandTimeout));
+    return out;
+}
+
 std::string RedactOdbcPasswords(std::string_view text) {
     return RedactPasswords(text);
 }

@@ -41,6 +41,22 @@ std::string RedactOdbcPasswords(std::string_view odbcConnectionString);
 // is not a whole number.
 std::optional<long> RequestedLoginTimeout(const std::vector<ConnectionProperty>& properties);
 
+// The command time-out the string asks for ("Command Timeout", in seconds;
+// 0 waits for ever), or nothing, as for RequestedLoginTimeout.
+std::optional<long> RequestedCommandTimeout(const std::vector<ConnectionProperty>& properties);
+
+// The ODBC string with what a session relies on made explicit when it may
+// reach a MySQL or MariaDB driver (a Driver key naming one, or a DSN, whose
+// driver is known only once connected): automatic reconnection off whatever
+// the string or the DSN asks (AUTO_RECONNECT=0, and the reconnect bit
+// 4194304 cleared from an OPTION value), since a session the driver replaces
+// silently has lost its set-up; and the driver's own network time-outs
+// (CONN_TIMEOUT, READ_TIMEOUT, WRITE_TIMEOUT) from loginTimeout and
+// commandTimeout, unless the string sets them itself. The keys are added at
+// the end, where they win over earlier ones.
+std::string WithSessionSafeguards(std::string_view odbcConnectionString, long loginTimeout,
+                                  long commandTimeout);
+
 // The names of the ODBC drivers the driver manager knows.
 std::vector<std::string> RegisteredOdbcDrivers();
 

@@ -12,6 +12,7 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <iostream>
 #include <memory>
@@ -91,12 +92,26 @@ std::vector<Diagnostic> readDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     return result;
 }
 
+bool isClass(std::string_view state, std::string_view cls) {
+    return state.substr(0, 2) == cls;
+}
+
+// How a failure on an open session is to be read beyond its status code.
+struct FailureContext {
+    // The call ran for at least the command time-out: a connection that the
+    // driver gave up on then counts as a time-out, not as a lost server.
+    bool timedOut = false;
+    // Set when the diagnostics say the server connection is gone.
+    bool* lost = nullptr;
+};
+
 // Reads the failure recorded on handle, writes it to standard error and
 // throws it. what names the step; detail is the statement or the (redacted)
 // connection string. Passwords the session knows are blanked out of the
 // driver's messages, which some drivers build from the connection string.
 [[noreturn]] void raise(SQLSMALLINT type, SQLHANDLE handle, std::string_view what, std::string_view detail,
-                        bool connecting, const std::vector<std::string>& secrets) {
+                        bool connecting, const std::vector<std::string>& secrets,
+                        FailureContext context = {}) {
     const auto diagnostics = readDiagnostics(type, handle);
     const Diagnostic* primary = nullptr;
     for (const auto& d : diagnostics) {
@@ -114,6 +129,16 @@ std::vector<Diagnostic> readDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         code = connecting ? status::CannotConnect : status::Unspecified;
         description = "the ODBC driver reported a failure without a diagnostic record";
     }
+    if (!connecting) {
+        const bool lost = std::any_of(diagnostics.begin(), diagnostics.end(), [](const Diagnostic& d) {
+            return IsConnectionLost(d.state, d.native);
+        });
+        if (lost && context.lost) *context.lost = true;
+        // A driver that gives up on a server that stopped answering closes
+        // the connection and calls it lost; after the command time-out that
+        // is the time-out the operator should read about.
+        if (lost) code = context.timedOut ? status::AbortLimitReached : status::ConnectionLost;
+    }
 
     std::string line = "ODBC: " + std::string(what) + " failed";
     for (const auto& d : diagnostics)
@@ -125,10 +150,6 @@ std::vector<Diagnostic> readDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         if (c == '\n' || c == '\r') c = ' ';
     std::cerr << RedactSecrets(line, secrets) << std::endl;
     throw AdoError(code, RedactSecrets(description, secrets));
-}
-
-bool isClass(std::string_view state, std::string_view cls) {
-    return state.substr(0, 2) == cls;
 }
 
 // The environment, told to speak ODBC 3 (SQLSTATEs of ODBC 3, SQL_NO_DATA
@@ -184,13 +205,27 @@ public:
     void Rollback() override;
     RowSet TablesSchema(const std::string& tableName, const std::string& tableType) override;
     RowSet ColumnsSchema(const std::string& tableName, const std::string& columnName) override;
+    bool Broken() const override { return broken_; }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    // Marks the start of one call, for telling a time-out from a lost server.
+    void starting() { started_ = Clock::now(); }
+    // A new statement, with the command time-out set on it.
     std::unique_ptr<Handle> newStatement();
-    [[noreturn]] void fail(const Handle& handle, std::string_view what, std::string_view detail) const {
-        raise(handle.type(), handle.get(), what, detail, false, secrets_);
+    [[noreturn]] void fail(const Handle& handle, std::string_view what, std::string_view detail) {
+        failOn(handle.type(), handle.get(), what, detail);
     }
-    void setAutocommit(bool on, std::string_view what);
+    // Raises the failure recorded on handle; a lost server connection marks
+    // the session broken.
+    [[noreturn]] void failOn(SQLSMALLINT type, SQLHANDLE handle, std::string_view what,
+                             std::string_view detail);
+    // Switches autocommit; false when the driver refused.
+    bool setAutocommit(bool on);
+    // Puts autocommit back after a transaction has ended; a session that
+    // refuses is marked broken (the failure goes to standard error only).
+    void restoreAutocommit(std::string_view what);
     // Runs sql; false when the statement produced nothing at all (SQL_NO_DATA).
     bool execute(Handle& statement, const std::string& sql);
     RowSet fetchAll(Handle& statement, std::string_view context);
@@ -205,6 +240,9 @@ private:
     Handle connection_;
     bool connected_ = false;
     bool manualCommit_ = false;
+    bool broken_ = false;
+    long commandTimeout_ = 0;  // seconds; 0 waits for ever
+    Clock::time_point started_ = Clock::now();
     std::vector<std::string> secrets_;
 };
 
@@ -223,10 +261,18 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
         throw;
     }
 
-    // ADO waits 15 seconds for a connection unless the string says otherwise.
-    const long timeout = RequestedLoginTimeout(properties).value_or(15);
-    SQLSetConnectAttrW(connection_.get(), SQL_ATTR_LOGIN_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(timeout)), SQL_IS_UINTEGER);
+    // ADO's defaults: 15 seconds to connect and 30 for each command, unless
+    // the string asks otherwise (0 waits for ever). Drivers that know no
+    // connection time-out refuse it, and the statement time-out still holds.
+    const long loginTimeout = RequestedLoginTimeout(properties).value_or(15);
+    commandTimeout_ = RequestedCommandTimeout(properties).value_or(30);
+    if (kind == ProviderKind::Odbc)
+        odbcString = WithSessionSafeguards(odbcString, loginTimeout, commandTimeout_);
+    for (auto [attribute, seconds] : {std::pair{SQL_ATTR_LOGIN_TIMEOUT, loginTimeout},
+                                      std::pair{SQL_ATTR_CONNECTION_TIMEOUT, commandTimeout_}})
+        SQLSetConnectAttrW(connection_.get(), attribute,
+                           reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(seconds)),
+                           SQL_IS_UINTEGER);
 
     WideString wide = toWide(odbcString);
     const SQLRETURN rc = SQLDriverConnectW(connection_.get(), nullptr, wide.data(), SQL_NTS, nullptr, 0,
@@ -247,22 +293,41 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
 
 OdbcSession::~OdbcSession() {
     if (!connected_) return;
-    // A transaction still open when the session goes is abandoned, never committed.
-    if (manualCommit_) SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK);
+    // A transaction still open when the session goes is abandoned, never
+    // committed: rolled back here when the session is sound, and by the
+    // server when the connection goes.
+    if (manualCommit_ && !broken_) SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK);
     SQLDisconnect(connection_.get());
 }
 
+void OdbcSession::failOn(SQLSMALLINT type, SQLHANDLE handle, std::string_view what, std::string_view detail) {
+    FailureContext context;
+    context.timedOut =
+        commandTimeout_ > 0 && Clock::now() - started_ >= std::chrono::seconds(commandTimeout_);
+    context.lost = &broken_;
+    raise(type, handle, what, detail, false, secrets_, context);
+}
+
 std::unique_ptr<Handle> OdbcSession::newStatement() {
+    starting();
+    std::unique_ptr<Handle> statement;
     try {
-        return std::make_unique<Handle>(SQL_HANDLE_STMT, connection_.get());
+        statement = std::make_unique<Handle>(SQL_HANDLE_STMT, connection_.get());
     } catch (const AdoError&) {
         // A driver refuses a statement on a connection it knows is broken (the
         // server went away) and says why on the connection: that, not memory,
         // is the failure to report.
         if (!readDiagnostics(SQL_HANDLE_DBC, connection_.get()).empty())
-            raise(SQL_HANDLE_DBC, connection_.get(), "allocate a statement", "", false, secrets_);
+            failOn(SQL_HANDLE_DBC, connection_.get(), "allocate a statement", "");
         throw;
     }
+    // A driver that cannot time a statement says so; the network time-outs
+    // given at connection still bound the wait.
+    if (commandTimeout_ > 0)
+        SQLSetStmtAttrW(statement->get(), SQL_ATTR_QUERY_TIMEOUT,
+                        reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(commandTimeout_)),
+                        SQL_IS_UINTEGER);
+    return statement;
 }
 
 bool OdbcSession::execute(Handle& statement, const std::string& sql) {
@@ -406,31 +471,51 @@ Variant OdbcSession::getValue(Handle& statement, SQLUSMALLINT column, FetchAs ki
     return std::monostate{};
 }
 
-void OdbcSession::setAutocommit(bool on, std::string_view what) {
+bool OdbcSession::setAutocommit(bool on) {
     const auto value = static_cast<std::intptr_t>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
     if (!SQL_SUCCEEDED(SQLSetConnectAttrW(connection_.get(), SQL_ATTR_AUTOCOMMIT,
                                           reinterpret_cast<SQLPOINTER>(value), SQL_IS_UINTEGER)))
-        raise(SQL_HANDLE_DBC, connection_.get(), what, on ? "autocommit on" : "autocommit off", false,
-              secrets_);
+        return false;
     manualCommit_ = !on;
+    return true;
+}
+
+void OdbcSession::restoreAutocommit(std::string_view what) {
+    if (setAutocommit(true)) return;
+    broken_ = true;
+    try {
+        failOn(SQL_HANDLE_DBC, connection_.get(), what, "autocommit on");
+    } catch (const AdoError&) {
+        // Written to standard error; the transaction itself has ended.
+    }
 }
 
 void OdbcSession::BeginTransaction() {
-    setAutocommit(false, "BeginTrans");
+    starting();
+    if (!setAutocommit(false)) failOn(SQL_HANDLE_DBC, connection_.get(), "BeginTrans", "autocommit off");
 }
 
-// After a failed commit or rollback the connection stays in manual-commit
-// mode: switching autocommit back on would commit whatever is still pending.
+// A commit is reported by what SQLEndTran did. Autocommit is put back after
+// it; a session that refuses would commit or hold what comes next in a way
+// nobody asked for, so it is marked broken (and dropped by the connection)
+// without turning the commit into a failure.
 void OdbcSession::Commit() {
+    starting();
     if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT)))
-        raise(SQL_HANDLE_DBC, connection_.get(), "CommitTrans", "COMMIT", false, secrets_);
-    setAutocommit(true, "CommitTrans");
+        failOn(SQL_HANDLE_DBC, connection_.get(), "CommitTrans", "COMMIT");
+    restoreAutocommit("CommitTrans");
 }
 
+// A rollback that fails leaves the transaction open on the server, where a
+// later commit would take its half-done work with it: the session is marked
+// broken, so the connection drops it and the server rolls back.
 void OdbcSession::Rollback() {
-    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK)))
-        raise(SQL_HANDLE_DBC, connection_.get(), "RollbackTrans", "ROLLBACK", false, secrets_);
-    setAutocommit(true, "RollbackTrans");
+    starting();
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK))) {
+        broken_ = true;
+        failOn(SQL_HANDLE_DBC, connection_.get(), "RollbackTrans", "ROLLBACK");
+    }
+    restoreAutocommit("RollbackTrans");
 }
 
 std::string OdbcSession::infoText(SQLUSMALLINT infoType) {
@@ -538,6 +623,12 @@ RowSet OdbcSession::ColumnsSchema(const std::string& tableName, const std::strin
 
 }  // namespace
 
+bool IsConnectionLost(std::string_view state, long nativeError) {
+    if (isClass(state, "08")) return true;
+    return state == "HY000" && (nativeError == 2006 || nativeError == 2013 || nativeError == 2055 ||
+                                nativeError == 5013 || nativeError == 5014);
+}
+
 std::uint32_t StatusForSqlState(std::string_view state, long nativeError, bool connecting) {
     if (state == "HY001") return status::OutOfMemory;
     if (isClass(state, "28")) return status::AuthenticationFailed;
@@ -546,12 +637,11 @@ std::uint32_t StatusForSqlState(std::string_view state, long nativeError, bool c
     if (isClass(state, "23")) return status::IntegrityViolation;
     if (state == "HYT00" || state == "HYT01" || state == "40001" || state == "HY008")
         return status::AbortLimitReached;
-    if (isClass(state, "08") || state == "IM002" || state == "IM003" || state == "IM004" || state == "IM006")
+    if (IsConnectionLost(state, nativeError)) return status::ConnectionLost;
+    if (state == "IM002" || state == "IM003" || state == "IM004" || state == "IM006")
         return status::CannotConnect;
     if (state == "HY000") {
-        // MySQL and MariaDB report a lost server (2006 "gone away", 2013
-        // "lost connection") and a lock wait that ran out (1205) this way.
-        if (nativeError == 2006 || nativeError == 2013) return status::CannotConnect;
+        // MySQL and MariaDB report a lock wait that ran out (1205) this way.
         if (nativeError == 1205) return status::AbortLimitReached;
         return status::Unspecified;
     }

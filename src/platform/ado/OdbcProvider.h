@@ -12,6 +12,13 @@ namespace ado {
 // memory means the database could not be reached.
 std::uint32_t StatusForSqlState(std::string_view state, long nativeError, bool connecting);
 
+// Whether a failure reported with state and nativeError on an open session
+// means that the server connection is gone: any SQLSTATE of class 08, or
+// MySQL's and MariaDB's "server has gone away" (2006), "lost connection"
+// (2013, 2055) and MariaDB's "read error" and "write error" on the network
+// (5013, 5014).
+bool IsConnectionLost(std::string_view state, long nativeError);
+
 // The ADO data-type code (adInteger, adVarWChar, ...) for an ODBC SQL type.
 long AdoTypeForSqlType(int sqlType);
 

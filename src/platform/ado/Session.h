@@ -41,6 +41,12 @@ public:
     // the ADO data-type code), one row per column in ordinal order. Empty
     // restrictions leave that column unrestricted.
     virtual RowSet ColumnsSchema(const std::string& tableName, const std::string& columnName) = 0;
+
+    // True once the session can no longer be trusted: the server connection
+    // was lost, or a transaction could not be ended cleanly. The connection
+    // then drops the session (the server rolls back whatever it still holds)
+    // and fails every later call with ConnectionLost.
+    virtual bool Broken() const { return false; }
 };
 
 }  // namespace ado

@@ -40,6 +40,11 @@ constexpr std::uint32_t AuthenticationFailed = 0x80040E4Du;  // DB_SEC_E_AUTH_FA
 constexpr std::uint32_t CannotConnect = 0x80040E96u;         // DB_E_CANNOTCONNECT
 constexpr std::uint32_t DataCorrupt = 0x80040E48u;           // corrupt or not a database file
 
+// The connection to the database server was lost after it was opened
+// (HRESULT_FROM_WIN32(ERROR_NETNAME_DELETED), what a dropped server link
+// reports on Windows).
+constexpr std::uint32_t ConnectionLost = 0x80070040u;
+
 // Transaction failures.
 constexpr std::uint32_t NoTransaction = 0x8004D00Eu;      // XACT_E_NOTRANSACTION
 constexpr std::uint32_t TransactionExists = 0x8004D013u;  // XACT_E_XTIONEXISTS
