@@ -202,8 +202,9 @@ TEST_F(MariaDbProvider, AFailedConnectionNeverShowsThePassword) {
          0x800A0E7Au, wrong},
         {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb;Extended Properties=\"PWD={Errada;}}{xyzzy}\"",
          0x800A0E7Au, wrong},
-        // A key the driver cannot read, but a password all the same.
-        {mariaDb + "User=root;Jet OLEDB:Database Password=\"" + wrong + "\"", 0x80040E96u, wrong},
+        // A key the driver cannot read, but a password all the same: the
+        // server is asked without one.
+        {mariaDb + "User=root;Jet OLEDB:Database Password=\"" + wrong + "\"", 0x80040E4Du, wrong},
         {"Provider=MSDASQL;Extended Properties=\"" + mariaDb + "User=root;\tPWD\t={Errada;}}{xyzzy}\"",
          0x80040E4Du, wrong},
         {"Provider=MSDASQL;Extended Properties=\"DSN={NaoExiste;PWD=xyzzy12\"", 0x80040E96u, "xyzzy12"},
