@@ -170,6 +170,7 @@ TEST_F(SqliteProvider, ConnectionLifecycle) {
 TEST_F(SqliteProvider, OpenFailuresCreateNothing) {
     const std::string notADatabase = dir_.write("texto.db", std::string(4096, 'x'));
     const std::string empty = dir_.write("vazio.db", "");
+    const std::string accentedEmpty = dir_.write("vazio é ção.db", "");
 #ifndef _WIN32
     const std::string pipe = dir_.file("fila.db");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -189,6 +190,7 @@ TEST_F(SqliteProvider, OpenFailuresCreateNothing) {
         {"Provider=SQLite;Data Source=file:" + missing + "?mode=rwc", status::FileNotFound},
         {"Provider=SQLite;Data Source=" + notADatabase, status::DataCorrupt},
         {"Provider=SQLite;Data Source=" + empty, status::DataCorrupt},
+        {"Provider=SQLite;Data Source=" + accentedEmpty, status::DataCorrupt},
     };
 #ifndef _WIN32
     // Devices and a named pipe: no regular file.
@@ -208,9 +210,9 @@ TEST_F(SqliteProvider, OpenFailuresCreateNothing) {
     std::filesystem::current_path(previous);
     // Only the files the test made: no database, journal or directory was created.
 #ifdef _WIN32
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 3);
-#else
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 4);
+#else
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 5);
 #endif
 }
 

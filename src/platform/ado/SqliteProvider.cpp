@@ -11,6 +11,8 @@
 #include <cerrno>
 #ifdef _WIN32
 #include <winerror.h>
+
+#include "WideText.h"
 #endif
 #include <charconv>
 #include <climits>
@@ -416,6 +418,17 @@ int busyTimeoutMs(const std::vector<ConnectionProperty>& properties) {
     throw AdoError(status, message);
 }
 
+// A file name as the system takes it. The program's text is UTF-8; on
+// Windows a path made from narrow text would go through the ANSI code page
+// and miss every name with an accent, so it goes through the wide form.
+std::filesystem::path systemPath(const std::string& path) {
+#ifdef _WIN32
+    return std::filesystem::path(platform::WideFromUtf8(path));
+#else
+    return std::filesystem::path(path);
+#endif
+}
+
 // Only a regular file that starts with SQLite's header holds a database.
 // SQLite would take an empty file, /dev/null or /dev/zero for a new, empty
 // database, and would wait for ever reading a named pipe that nobody writes;
@@ -443,11 +456,11 @@ void refuseWhatIsNotADatabase(const std::string& path) {
     ::close(fd);
 #else
     std::error_code ec;
-    const auto type = std::filesystem::status(path, ec).type();
+    const auto type = std::filesystem::status(systemPath(path), ec).type();
     if (ec || type == std::filesystem::file_type::directory) return;
     if (type != std::filesystem::file_type::regular)
         failOpen(status::CannotConnect, path, "not a regular file");
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(systemPath(path), std::ios::binary);
     if (!file) return;
     file.read(header, sizeof header);
     got = static_cast<std::size_t>(file.gcount());
@@ -482,7 +495,7 @@ std::unique_ptr<Session> OpenSqliteSession(const std::vector<ConnectionProperty>
         sqlite3_close_v2(db);
         std::uint32_t status = StatusForSqliteFailure(code, message);
         std::error_code ec;
-        if ((code & 0xFF) == SQLITE_CANTOPEN && std::filesystem::is_regular_file(path, ec))
+        if ((code & 0xFF) == SQLITE_CANTOPEN && std::filesystem::is_regular_file(systemPath(path), ec))
             status = status::AccessDenied;
         failOpen(status, path, message);
     }
