@@ -15,6 +15,9 @@
 #include <memory>
 
 #include "RuntimeError.h"
+#ifdef _WIN32
+#include "WideText.h"
+#endif
 #include "WindowsDirectory.h"
 
 namespace Module1 {
@@ -148,10 +151,13 @@ struct FileCloser {
 // ever) or a device (an endless one would never reach its end).
 std::unique_ptr<std::FILE, FileCloser> openRegularFile(const std::string& path) {
 #ifdef _WIN32
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    // The wide calls: a name with an accent must not go through the ANSI code page.
+    const std::wstring wide = platform::WideFromUtf8(path);
+    std::unique_ptr<std::FILE, FileCloser> file(_wfopen(wide.c_str(), L"rb"));
     if (!file) throwFileError(path, "não foi possível abrir", errno);
     std::error_code ec;
-    if (std::filesystem::file_size(path, ec) > kMaxConfigurationSize && !ec) throwTooLarge(path);
+    if (std::filesystem::file_size(std::filesystem::path(wide), ec) > kMaxConfigurationSize && !ec)
+        throwTooLarge(path);
     return file;
 #else
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
