@@ -18,6 +18,12 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::TempDir;
 
+// Every program carries the manifest (src/app/remover-exame.manifest): the
+// narrow calls that a library makes take UTF-8 text.
+TEST(Manifest, MakesUtf8TheAnsiCodePage) {
+    EXPECT_EQ(GetACP(), static_cast<UINT>(CP_UTF8));
+}
+
 TEST(ZuDir, AnswersWhetherThePathNamesAnEntry) {
     TempDir dir;
     dir.write("a.txt", "a");
