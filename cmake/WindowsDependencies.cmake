@@ -40,3 +40,21 @@ target_link_libraries(PkgConfig::ODBC INTERFACE odbc32)
 # The manifest every program carries: the UTF-8 code page for the narrow
 # APIs, per-monitor DPI awareness and version 6 of the common controls.
 add_library(windows_manifest OBJECT "${PROJECT_SOURCE_DIR}/src/app/remover-exame.rc")
+
+# CLI11 and nlohmann/json, for the command line: header-only, from Debian's
+# libcli11-dev and nlohmann-json3-dev. Their headers sit in /usr/include,
+# which also holds the host's C library headers and so must never be on the
+# cross compiler's search path: a directory of the build tree holds links to
+# those two directories only.
+set(REMOVER_HOST_HEADERS "${CMAKE_BINARY_DIR}/host-headers")
+file(MAKE_DIRECTORY "${REMOVER_HOST_HEADERS}")
+foreach(headers CLI nlohmann)
+    if(NOT IS_DIRECTORY "/usr/include/${headers}")
+        message(FATAL_ERROR "/usr/include/${headers} is missing: install libcli11-dev and nlohmann-json3-dev")
+    endif()
+    file(CREATE_LINK "/usr/include/${headers}" "${REMOVER_HOST_HEADERS}/${headers}" SYMBOLIC)
+endforeach()
+add_library(CLI11::CLI11 INTERFACE IMPORTED)
+target_include_directories(CLI11::CLI11 SYSTEM INTERFACE "${REMOVER_HOST_HEADERS}")
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE "${REMOVER_HOST_HEADERS}")

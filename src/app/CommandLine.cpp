@@ -4,10 +4,12 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,9 @@
 #include "ExamTables.h"
 #include "RemovalAudit.h"
 #include "RemovalPreview.h"
+#ifdef _WIN32
+#include "WideText.h"
+#endif
 #include "frmPrincipalCore.h"
 
 #ifndef REMOVER_VERSION
@@ -248,19 +253,42 @@ struct Summary {
     long long rows = 0;
 };
 
+// Opens a list for reading. Its name is UTF-8 text: on Windows it goes to
+// the wide call, never through the ANSI code page.
+std::FILE* openList(const std::string& name) {
+#ifdef _WIN32
+    return _wfopen(platform::WideFromUtf8(name).c_str(), L"rb");
+#else
+    return std::fopen(name.c_str(), "rb");
+#endif
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
 // Reads one list: a number a line, exactly as written but for the line end;
 // blank lines and lines whose first non-blank character is # are skipped.
 bool readList(const std::string& name, std::istream& standardInput, std::vector<std::string>& numbers,
               std::ostream& err) {
-    std::ifstream file;
+    std::istringstream file;
     std::istream* source = &standardInput;
     if (name != "-") {
-        file.open(name, std::ios::binary);
-        if (!file) {
+        const std::unique_ptr<std::FILE, FileCloser> list(openList(name));
+        if (!list) {
             err << "remover-exame: não foi possível abrir a lista '" << name << "': " << std::strerror(errno)
                 << '\n';
             return false;
         }
+        std::string text;
+        char buffer[65536];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, list.get())) > 0;)
+            text.append(buffer, n);
+        if (std::ferror(list.get())) {
+            err << "remover-exame: não foi possível ler a lista '" << name << "'\n";
+            return false;
+        }
+        file.str(std::move(text));
         source = &file;
     }
     bool first = true;
@@ -271,7 +299,7 @@ bool readList(const std::string& name, std::istream& standardInput, std::vector<
         if (start == std::string::npos || line[start] == '#') continue;
         numbers.push_back(std::move(line));
     }
-    if (source->bad() || (name != "-" && !file.eof())) {
+    if (source->bad()) {
         err << "remover-exame: não foi possível ler a lista '" << name << "'\n";
         return false;
     }
@@ -294,6 +322,9 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
 
     CLI::App parser("", "remover-exame");
     parser.set_help_flag();
+    // The same command line on every system: "/simular" is not an option on
+    // Windows either, so a value that starts with "/" stays a value.
+    parser.allow_windows_style_options(false);
     parser.allow_extras();
     auto* exameOption = parser.add_option("--exame", exames)
                             ->expected(1)
