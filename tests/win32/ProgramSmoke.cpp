@@ -245,13 +245,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc < 2) return 2;
-    gProgram = argv[1];
-    // CTest names the program by its path on the build machine.
-    if (!gProgram.empty() && gProgram[0] == L'/') {
-        for (auto& c : gProgram)
-            if (c == L'/') c = L'\\';
-        gProgram = L"Z:" + gProgram;
-    }
+    gProgram = smoke::ProgramPath(argv[1]);
     StartupEndsAfterItsMessage();
     WindowRemovesAnExamination();
     return smoke::Result();

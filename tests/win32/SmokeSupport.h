@@ -142,6 +142,17 @@ inline void Start() {
     InitCommonControlsEx(&controls);
 }
 
+// The program named on the command line: CTest names it by its path on the
+// build machine, which Wine reaches through drive Z:.
+inline std::wstring ProgramPath(std::wstring program) {
+    if (!program.empty() && program[0] == L'/') {
+        for (auto& c : program)
+            if (c == L'/') c = L'\\';
+        program = L"Z:" + program;
+    }
+    return program;
+}
+
 inline int Result() {
     std::printf("%s\n", Failures() == 0 ? "RESULT all passed"
                                         : ("RESULT " + std::to_string(Failures()) + " failed").c_str());

@@ -1,14 +1,109 @@
-// remover-exame on Windows: removes one examination from the host product's
-// database. The program has no command line options; everything it needs
-// comes from the host product's configuration file.
+// remover-exame on Windows: removes examinations from the host product's
+// database. Without arguments it is the window; with arguments it runs
+// without one (CommandLine.h), on the console of the program that started it
+// or on the files and pipes its standard handles were redirected to.
 #include <windows.h>
 
 #include <commctrl.h>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
 
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "WideText.h"
 #include "win32/Win32Toolkit.h"
 #include "win32/frmPrincipal.h"
 
+namespace {
+
+bool isOpen(HANDLE handle) {
+    return handle && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+// The standard streams of the command line. A program of the window
+// subsystem has no console of its own: it attaches to the console of the
+// program that started it, if there is one, and opens it for the streams
+// that were not redirected (those that were keep their file or pipe). Bytes
+// pass unchanged in both directions, so the output is the same UTF-8 text,
+// with the same line ends, as on Linux; the console shows it as UTF-8 while
+// the program runs and gets its code pages and modes back at the end.
+class CommandLineConsole {
+public:
+    CommandLineConsole() {
+        constexpr DWORD kHandles[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+        bool redirected[3];
+        for (int i = 0; i < 3; ++i) redirected[i] = isOpen(GetStdHandle(kHandles[i]));
+        if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+            FILE* const streams[] = {stdin, stdout, stderr};
+            const wchar_t* const devices[] = {L"CONIN$", L"CONOUT$", L"CONOUT$"};
+            for (int i = 0; i < 3; ++i) {
+                if (redirected[i]) continue;
+                if (_wfreopen(devices[i], i == 0 ? L"r" : L"w", streams[i]))
+                    SetStdHandle(kHandles[i], reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(streams[i]))));
+            }
+            inputCodePage_ = GetConsoleCP();
+            outputCodePage_ = GetConsoleOutputCP();
+            SetConsoleCP(CP_UTF8);
+            SetConsoleOutputCP(CP_UTF8);
+        }
+        for (FILE* stream : {stdin, stdout, stderr})
+            if (_fileno(stream) >= 0) _setmode(_fileno(stream), _O_BINARY);
+
+        // The progress bar moves the cursor with escape sequences: drawn
+        // only on a console that takes them.
+        error_ = GetStdHandle(STD_ERROR_HANDLE);
+        if (isOpen(error_) && GetConsoleMode(error_, &errorMode_))
+            errorIsTerminal_ = SetConsoleMode(error_, errorMode_ | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+    }
+
+    ~CommandLineConsole() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        if (errorIsTerminal_) SetConsoleMode(error_, errorMode_);
+        if (inputCodePage_) SetConsoleCP(inputCodePage_);
+        if (outputCodePage_) SetConsoleOutputCP(outputCodePage_);
+    }
+
+    CommandLineConsole(const CommandLineConsole&) = delete;
+    CommandLineConsole& operator=(const CommandLineConsole&) = delete;
+
+    bool ErrorIsTerminal() const { return errorIsTerminal_; }
+
+private:
+    UINT inputCodePage_ = 0, outputCodePage_ = 0;
+    HANDLE error_ = nullptr;
+    DWORD errorMode_ = 0;
+    bool errorIsTerminal_ = false;
+};
+
+// The program's arguments as UTF-8 text, the program's name first.
+std::vector<std::string> arguments() {
+    std::vector<std::string> result;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return result;
+    for (int i = 0; i < count; ++i) result.push_back(platform::Utf8FromWide(wide[i]));
+    LocalFree(wide);
+    return result;
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    const std::vector<std::string> args = arguments();
+    if (args.size() > 1) {
+        CommandLineConsole console;
+        std::vector<const char*> argv;
+        for (const std::string& arg : args) argv.push_back(arg.c_str());
+        return app::RunCommandLine(static_cast<int>(argv.size()), argv.data(),
+                                   {std::cin, std::cout, std::cerr, console.ErrorIsTerminal()});
+    }
+
     // The common controls of the manifest's version 6: the system's own look.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
