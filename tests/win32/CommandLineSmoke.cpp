@@ -7,7 +7,8 @@
 //   simular    the dry run of a list file: the rows per table and set, and
 //              nothing removed;
 //   confirmar  the removal of a number read from standard input ("--lista -");
-//   recusa     a command line that is refused ("/simular" is no option).
+//   recusa     a command line that is refused ("/simular" is no option);
+//   console    the same refusal, started from a console with no redirection.
 #include <windows.h>
 
 #include <string>
@@ -172,6 +173,40 @@ void CheckRecusa(const std::wstring& ini, ado::Connection& connection, const std
     smoke::Check(TakeSnapshot(connection) == before, "nothing removed");
 }
 
+// Started from a console with nothing redirected: the program writes on that
+// console, in UTF-8 while it runs, and gives the console its code page back.
+void CheckConsole(const std::wstring& ini) {
+    AllocConsole();
+    SetConsoleOutputCP(850);
+    HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    std::wstring commandLine = L"\"" + gProgram + L"\" --ini \"" + ini + L"\" --exame 1 /simular";
+    PROCESS_INFORMATION process = {};
+    DWORD status = 9999;
+    if (CreateProcessW(gProgram.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &status);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    smoke::Check(status == 2, "status 2 (" + std::to_string(status) + ")");
+
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    GetConsoleScreenBufferInfo(screen, &info);
+    std::wstring text(static_cast<std::size_t>(info.dwSize.X) * (info.dwCursorPosition.Y + 1), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, text.data(), static_cast<DWORD>(text.size()), {0, 0}, &read);
+    const std::wstring expected = L"remover-exame: argumento não reconhecido: /simular";
+    smoke::Check(text.find(expected) != std::wstring::npos,
+                 "the refusal on the console: '" + smoke::Narrow(text.substr(0, read)) + "'");
+    smoke::Check(GetConsoleOutputCP() == 850, "the console's code page given back");
+    CloseHandle(screen);
+    FreeConsole();
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -199,6 +234,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             CheckConfirmar(ini, connection, number);
         else if (which == L"recusa")
             CheckRecusa(ini, connection, number);
+        else if (which == L"console")
+            CheckConsole(ini);
         else
             smoke::Check(false, "known case " + smoke::Narrow(which));
         connection.Close();

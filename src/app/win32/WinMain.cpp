@@ -11,10 +11,12 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "CommandLine.h"
+#include "ConsoleBuffer.h"
 #include "WideText.h"
 #include "win32/Win32Toolkit.h"
 #include "win32/frmPrincipal.h"
@@ -28,17 +30,20 @@ bool isOpen(HANDLE handle) {
 // The standard streams of the command line. A program of the window
 // subsystem has no console of its own: it attaches to the console of the
 // program that started it, if there is one, and opens it for the streams
-// that were not redirected (those that were keep their file or pipe). Bytes
-// pass unchanged in both directions, so the output is the same UTF-8 text,
-// with the same line ends, as on Linux; the console shows it as UTF-8 while
-// the program runs and gets its code pages and modes back at the end.
+// that were not redirected. Redirected streams (files, pipes) take the
+// UTF-8 bytes unchanged, with the same line ends as on Linux; a console
+// gets its text through the wide console calls (ConsoleBuffer.h). The
+// console's code pages are UTF-8 meanwhile, for what else is written there,
+// and its code pages and modes are given back at the end.
 class CommandLineConsole {
 public:
     CommandLineConsole() {
         constexpr DWORD kHandles[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
         bool redirected[3];
         for (int i = 0; i < 3; ++i) redirected[i] = isOpen(GetStdHandle(kHandles[i]));
-        if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        // A program that already has a console (the parent's, handed down
+        // with its handles) is refused with ERROR_ACCESS_DENIED: it keeps it.
+        if (AttachConsole(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED) {
             FILE* const streams[] = {stdin, stdout, stderr};
             const wchar_t* const devices[] = {L"CONIN$", L"CONOUT$", L"CONOUT$"};
             for (int i = 0; i < 3; ++i) {
@@ -46,22 +51,40 @@ public:
                 if (_wfreopen(devices[i], i == 0 ? L"r" : L"w", streams[i]))
                     SetStdHandle(kHandles[i], reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(streams[i]))));
             }
-            inputCodePage_ = GetConsoleCP();
-            outputCodePage_ = GetConsoleOutputCP();
-            SetConsoleCP(CP_UTF8);
-            SetConsoleOutputCP(CP_UTF8);
         }
+        // Zero when there is no console.
+        inputCodePage_ = GetConsoleCP();
+        outputCodePage_ = GetConsoleOutputCP();
+        if (inputCodePage_) SetConsoleCP(CP_UTF8);
+        if (outputCodePage_) SetConsoleOutputCP(CP_UTF8);
         for (FILE* stream : {stdin, stdout, stderr})
             if (_fileno(stream) >= 0) _setmode(_fileno(stream), _O_BINARY);
 
+        DWORD mode = 0;
+        const HANDLE input = GetStdHandle(STD_INPUT_HANDLE), output = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (isOpen(input) && GetConsoleMode(input, &mode)) {
+            inBuffer_ = std::make_unique<win32::ConsoleInputBuffer>(input);
+            in_.rdbuf(inBuffer_.get());
+        }
+        if (isOpen(output) && GetConsoleMode(output, &mode)) {
+            outBuffer_ = std::make_unique<win32::ConsoleOutputBuffer>(output);
+            out_.rdbuf(outBuffer_.get());
+            out_.setf(std::ios::unitbuf);
+        }
         // The progress bar moves the cursor with escape sequences: drawn
         // only on a console that takes them.
         error_ = GetStdHandle(STD_ERROR_HANDLE);
-        if (isOpen(error_) && GetConsoleMode(error_, &errorMode_))
+        if (isOpen(error_) && GetConsoleMode(error_, &errorMode_)) {
+            errBuffer_ = std::make_unique<win32::ConsoleOutputBuffer>(error_);
+            err_.rdbuf(errBuffer_.get());
             errorIsTerminal_ = SetConsoleMode(error_, errorMode_ | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+        }
+        err_.setf(std::ios::unitbuf);
     }
 
     ~CommandLineConsole() {
+        out_.flush();
+        err_.flush();
         std::fflush(stdout);
         std::fflush(stderr);
         if (errorIsTerminal_) SetConsoleMode(error_, errorMode_);
@@ -72,13 +95,17 @@ public:
     CommandLineConsole(const CommandLineConsole&) = delete;
     CommandLineConsole& operator=(const CommandLineConsole&) = delete;
 
-    bool ErrorIsTerminal() const { return errorIsTerminal_; }
+    app::Console Streams() { return {in_, out_, err_, errorIsTerminal_}; }
 
 private:
     UINT inputCodePage_ = 0, outputCodePage_ = 0;
     HANDLE error_ = nullptr;
     DWORD errorMode_ = 0;
     bool errorIsTerminal_ = false;
+    std::unique_ptr<win32::ConsoleInputBuffer> inBuffer_;
+    std::unique_ptr<win32::ConsoleOutputBuffer> outBuffer_, errBuffer_;
+    std::istream in_{std::cin.rdbuf()};
+    std::ostream out_{std::cout.rdbuf()}, err_{std::cerr.rdbuf()};
 };
 
 // The program's arguments as UTF-8 text, the program's name first.
@@ -100,8 +127,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         CommandLineConsole console;
         std::vector<const char*> argv;
         for (const std::string& arg : args) argv.push_back(arg.c_str());
-        return app::RunCommandLine(static_cast<int>(argv.size()), argv.data(),
-                                   {std::cin, std::cout, std::cerr, console.ErrorIsTerminal()});
+        return app::RunCommandLine(static_cast<int>(argv.size()), argv.data(), console.Streams());
     }
 
     // The common controls of the manifest's version 6: the system's own look.
