@@ -11,11 +11,6 @@
 enable_language(C)
 enable_language(RC)
 
-# GCC 12 at -O2 warns inside std::string and std::variant where nothing is
-# wrong ("maybe used uninitialized", GCC bug 105562; "may overlap", GCC bug
-# 105329); the Linux builds, at -O0, never see these two.
-add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-Wno-maybe-uninitialized> $<$<COMPILE_LANGUAGE:CXX>:-Wno-restrict>)
-
 set(REMOVER_SQLITE_SOURCE_DIR "${CMAKE_BINARY_DIR}/sqlite" CACHE PATH
     "Directory holding the SQLite amalgamation (sqlite3.c, sqlite3.h)")
 if(NOT EXISTS "${REMOVER_SQLITE_SOURCE_DIR}/sqlite3.c" OR NOT EXISTS "${REMOVER_SQLITE_SOURCE_DIR}/sqlite3.h")
