@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "RuntimeError.h"
+#include "Utf8.h"
 #ifdef _WIN32
 #include "WideText.h"
 #endif
@@ -97,19 +98,6 @@ private:
     unsigned char high_ = 0xBF;
 };
 
-void appendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // Windows-1252 to UTF-8. 0x80-0x9F hold the typographic characters; the five
 // positions that code page leaves unassigned map to the C1 controls of the
 // same value, as Windows' own conversion does.
@@ -124,7 +112,7 @@ std::string fromWindows1252(const std::string& bytes) {
     out.reserve(bytes.size());
     for (char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        appendUtf8(out, byte >= 0x80 && byte <= 0x9F ? kHigh[byte - 0x80] : char32_t{byte});
+        platform::AppendUtf8(out, byte >= 0x80 && byte <= 0x9F ? kHigh[byte - 0x80] : char32_t{byte});
     }
     return out;
 }

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string_view>
 
+#include "Utf8.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -24,55 +26,12 @@ std::string UpperAscii(std::string text) {
 std::optional<std::u32string> DecodeUtf8(std::string_view text) {
     std::u32string out;
     for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        int length = 0;
-        char32_t c = 0;
-        if (lead < 0x80) {
-            length = 1;
-            c = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            c = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            c = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            c = lead & 0x07;
-        } else {
-            return std::nullopt;
-        }
-        if (i + static_cast<std::size_t>(length) > text.size()) return std::nullopt;
-        for (int k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0) != 0x80) return std::nullopt;
-            c = (c << 6) | (next & 0x3F);
-        }
-        if ((length == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) ||
-            (length == 4 && (c < 0x10000 || c > 0x10FFFF)))
-            return std::nullopt;
-        out.push_back(c);
-        i += static_cast<std::size_t>(length);
+        const Utf8Sequence sequence = DecodeUtf8At(text, i);
+        if (!sequence.valid) return std::nullopt;
+        out.push_back(sequence.codePoint);
+        i += sequence.length;
     }
     return out;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 #ifdef _WIN32

@@ -5,6 +5,7 @@
 #include <exception>
 #include <initializer_list>
 
+#include "Utf8.h"
 #include "ado/ConnectionString.h"
 #include "ado/Providers.h"
 
@@ -16,31 +17,6 @@ std::string firstOf(const std::vector<ado::ConnectionProperty>& properties,
     for (std::string_view key : keys)
         if (auto value = ado::FindProperty(properties, key); value && !value->empty()) return *value;
     return {};
-}
-
-// Length of the UTF-8 sequence that starts text[i] and the code point it
-// encodes; 0 when it is not a valid, shortest-form sequence.
-std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& codePoint) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, codePoint = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, codePoint = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, codePoint = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        codePoint = (codePoint << 6) | (byte(i + k) & 0x3F);
-    }
-    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return 0;
-    return length;
 }
 
 // Characters that would let a value pass for something else in a log viewer:
@@ -159,12 +135,12 @@ std::string LogQuoted(std::string_view text, std::size_t limit) {
             appendHex(out, c);
             ++i;
         } else {
-            char32_t codePoint = 0;
-            const std::size_t length = decodeUtf8(text, i, codePoint);
-            if (length == 0) {
+            const platform::Utf8Sequence sequence = platform::DecodeUtf8At(text, i);
+            const std::size_t length = sequence.length;
+            if (!sequence.valid) {
                 appendHex(out, c);
                 ++i;
-            } else if (disguises(codePoint)) {
+            } else if (disguises(sequence.codePoint)) {
                 for (std::size_t k = 0; k < length; ++k)
                     appendHex(out, static_cast<unsigned char>(text[i + k]));
                 i += length;
