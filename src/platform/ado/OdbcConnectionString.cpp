@@ -103,6 +103,7 @@ std::string writtenValue(DriverFamily family, const std::string& key, const std:
         // that older driver managers misread.
         if (family == DriverFamily::FreeTds && value.find('}') != std::string::npos)
             refuse(why + " (a brace)");
+        if (family == DriverFamily::MySql && hasEdgeBlank(value)) refuse(why + " (blanks around it)");
         return !standard.empty() && standard.front() == '{' ? standard : "{" + standard + "}";
     }
     switch (family) {
