@@ -4,11 +4,13 @@
 // so this executable points it at a registration of its own before any.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "MariaDbServer.h"
+#include "StallingProxy.h"
 #include "TempDir.h"
 #include "ado/AdoError.h"
 #include "ado/Connection.h"
@@ -57,6 +59,13 @@ std::uint32_t statusOf(Action action) {
     return 0;
 }
 
+// The password as ODBC braces it.
+std::string loginFor(const MariaDbServer& server) {
+    std::string login = ";UID=root;PWD={";
+    for (char c : server.password()) login += c == '}' ? std::string("}}") : std::string(1, c);
+    return login + "}";
+}
+
 // Reached by its own name, through a data source (whose entry asks for
 // automatic reconnection) or by its library, MariaDB's driver gets the same
 // safeguards: a session that the server drops stays lost, and "100\3" never
@@ -72,9 +81,7 @@ TEST(DriverRegistration, SafeguardsFollowWhatTheDriverIsNotItsName) {
     ini.write("odbc.ini", "[Laudos]\nDriver=Banco Laudos\n" + pairs +
                               "[Biblioteca]\nDriver=" + mariaDbLibrary() + "\n" + pairs);
 
-    std::string login = ";UID=root;PWD={";
-    for (char c : server.password()) login += c == '}' ? std::string("}}") : std::string(1, c);
-    login += "}";
+    const std::string login = loginFor(server);
     const std::string direct = "Server=127.0.0.1;Port=" + std::to_string(server.port()) +
                                ";Database=" + server.database() + ";AUTO_RECONNECT=1";
     struct Case {
@@ -114,6 +121,28 @@ TEST(DriverRegistration, SafeguardsFollowWhatTheDriverIsNotItsName) {
         EXPECT_EQ(lost, 0x80070040u);
         EXPECT_EQ(server.RunSql("SELECT COUNT(*) FROM Exame"), "2\n");
     }
+}
+
+// A network that stops forwarding after the connection is made: the
+// statement gives up after the command time-out, under the driver's own
+// name too, instead of waiting for ever.
+TEST(DriverRegistration, ANetworkThatStopsForwardingTimesOutWhateverTheDriversName) {
+    ASSERT_TRUE(registered);
+    MariaDbServer& server = MariaDbServer::Shared();
+    server.RunSql("DROP TABLE IF EXISTS Exame; CREATE TABLE Exame (Número_Exame VARCHAR(40) PRIMARY KEY)");
+    faults::StallingProxy proxy(server.port());
+    Connection connection;
+    connection.Open(
+        "Provider=MSDASQL;Driver={Banco Laudos};Server=127.0.0.1;Port=" + std::to_string(proxy.port()) +
+        ";Database=" + server.database() + ";Command Timeout=2" + loginFor(server));
+    proxy.Stall();
+    const auto start = std::chrono::steady_clock::now();
+    ::testing::internal::CaptureStderr();
+    const auto status =
+        statusOf([&] { connection.Execute("DELETE FROM Exame WHERE Número_Exame = '1003'"); });
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(status, 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
 }
 
 }  // namespace
