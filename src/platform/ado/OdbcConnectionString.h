@@ -16,8 +16,9 @@
 
 namespace ado {
 
-// A value ready to stand after "Key=" in an ODBC connection string: enclosed
-// in braces, with "}" doubled, when it holds ";", "{" or "}" or starts with a
+// A value ready to stand after "Key=" in an ODBC connection string as ODBC's
+// own grammar reads it (the driver manager, Microsoft's drivers): enclosed in
+// braces, with "}" doubled, when it holds ";", "{" or "}" or starts with a
 // space, so that no value can end its own pair and smuggle in another key.
 std::string BraceOdbcValue(std::string_view value);
 
