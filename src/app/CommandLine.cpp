@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLineOutput.h"
 #include "ConsoleToolkit.h"
 #include "DE.h"
 #include "ExamTables.h"
@@ -29,6 +30,8 @@
 
 namespace app {
 namespace {
+
+using namespace cli;
 
 const char* const kHelp =
     "Uso: remover-exame (--simular | --confirmar) [--exame NÚMERO]... [--lista ARQUIVO]...\n"
@@ -54,204 +57,6 @@ const char* const kHelp =
     "Cada tentativa de remoção fica registrada no log do sistema (remover-exame).\n"
     "Saída: 0 tudo feito (ou, com --simular, tudo seria feito); 1 algum exame não\n"
     "localizado; 2 alguma falha.\n";
-
-// A progress bar on the error stream, for long lists on a terminal.
-class Progress {
-public:
-    Progress(std::ostream& err, bool enabled, std::size_t total)
-        : err_(err), enabled_(enabled), total_(total) {}
-
-    void Update(std::size_t done) {
-        if (!enabled_) return;
-        const std::size_t permille = total_ ? done * 1000 / total_ : 1000;
-        if (drawn_ && permille == permille_) return;
-        permille_ = permille;
-        drawn_ = true;
-        constexpr std::size_t kWidth = 40;
-        const std::size_t filled = permille * kWidth / 1000;
-        err_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '.') << "] " << done << '/'
-             << total_ << " exames" << std::flush;
-    }
-    void Clear() {
-        if (!drawn_) return;
-        err_ << "\r\x1b[K" << std::flush;
-        drawn_ = false;
-    }
-
-private:
-    std::ostream& err_;
-    bool enabled_;
-    std::size_t total_;
-    std::size_t permille_ = 0;
-    bool drawn_ = false;
-};
-
-// Lists at least this long get a progress bar.
-constexpr std::size_t kProgressFrom = 20;
-
-enum class Kind { Done, NotFound, Failed, NotTried };
-
-// One examination's result, from the removal or from the dry run.
-struct ExamResult {
-    std::string number;
-    Kind kind = Kind::NotTried;
-    std::string token;  // resultado: removido, seria_removido, nao_encontrado, vazio, falhou, nao_tentado
-    std::string words;  // the same for people
-    std::string checkError;
-    std::array<removal::CascadeReport, 2> sets;
-};
-
-constexpr std::array<const char*, 2> kSetNames = {"vivo", "_BK"};
-constexpr std::array<const char*, 2> kSetKeys = {"vivo", "bk"};
-
-ExamResult fromRemoval(const std::string& number, const removal::RemovalReport& report) {
-    using Outcome = removal::RemovalReport::Outcome;
-    ExamResult result;
-    result.number = number;
-    result.sets = report.sets;
-    result.checkError = report.checkError;
-    switch (report.outcome) {
-        case Outcome::Removed:
-            result.kind = Kind::Done, result.token = "removido", result.words = "removido";
-            break;
-        case Outcome::NotFound:
-            result.kind = Kind::NotFound, result.token = "nao_encontrado", result.words = "não localizado";
-            break;
-        case Outcome::NotAttempted:
-            result.kind = Kind::NotFound, result.token = "vazio", result.words = "número vazio";
-            break;
-        case Outcome::CheckFailed:
-        case Outcome::Failed:
-        case Outcome::Cancelled:  // the console answers OK: never
-            result.kind = Kind::Failed, result.token = "falhou", result.words = "falhou";
-            break;
-    }
-    return result;
-}
-
-ExamResult fromPreview(const std::string& number, const removal::RemovalPreview& preview) {
-    using Outcome = removal::RemovalPreview::Outcome;
-    ExamResult result;
-    result.number = number;
-    result.sets = preview.sets;
-    result.checkError = preview.checkError;
-    if (number.empty()) {
-        result.kind = Kind::NotFound, result.token = "vazio", result.words = "número vazio";
-    } else if (preview.outcome == Outcome::WouldRemove) {
-        result.kind = Kind::Done, result.token = "seria_removido", result.words = "seria removido";
-    } else if (preview.outcome == Outcome::NotFound) {
-        result.kind = Kind::NotFound, result.token = "nao_encontrado", result.words = "não localizado";
-    } else {
-        result.kind = Kind::Failed, result.token = "falhou", result.words = "falhou";
-    }
-    return result;
-}
-
-long long rowsOf(const removal::CascadeReport& set) {
-    long long total = 0;
-    for (const auto& table : set.removed) total += table.rows > 0 ? table.rows : 0;
-    return total;
-}
-
-// Rows that went (or would go): those of committed sets only.
-long long rowsRemoved(const ExamResult& result) {
-    long long total = 0;
-    for (const auto& set : result.sets)
-        if (set.end == removal::CascadeReport::End::Committed) total += rowsOf(set);
-    return total;
-}
-
-// Pads text to width characters (UTF-8 aware), on the left or the right.
-std::string pad(const std::string& text, std::size_t width, bool right) {
-    std::size_t characters = 0;
-    for (char c : text)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
-    const std::string fill(characters < width ? width - characters : 0, ' ');
-    return right ? fill + text : text + fill;
-}
-
-void writeTable(std::ostream& out, const ExamResult& result, bool simulate) {
-    using End = removal::CascadeReport::End;
-    out << "Exame " << removal::LogQuoted(result.number, removal::kLoggedNumberLimit) << ": " << result.words;
-    if (!result.checkError.empty())
-        out << " (ao verificar se o exame existe: " << platform::ConsoleToolkit::OneLine(result.checkError)
-            << ')';
-    out << '\n';
-    if (result.sets[0].end == End::NotRun) return;
-
-    constexpr std::size_t kName = 33, kColumn = 9;
-    out << "  " << pad("Tabela", kName, false);
-    for (const char* name : kSetNames) out << pad(name, kColumn, true);
-    out << '\n';
-    for (std::size_t row = 0; row < removal::kCascadeStatements.size(); ++row) {
-        const std::string table(removal::kCascadeStatements[row].table);
-        out << "  " << pad(table, kName, false);
-        for (const auto& set : result.sets) {
-            std::string cell = "-";
-            if (row < set.removed.size())
-                cell = std::to_string(set.removed[row].rows);
-            else if (row == set.removed.size() && set.failedAt == table)
-                cell = "falhou";
-            out << pad(cell, kColumn, true);
-        }
-        out << '\n';
-    }
-    out << "  " << pad("Total", kName, false);
-    for (const auto& set : result.sets) {
-        std::string cell = "-";
-        if (set.end == End::Committed) cell = std::to_string(rowsOf(set));
-        if (set.end == End::RolledBack) cell = simulate ? "falhou" : "desfeito";
-        if (set.end == End::RollbackFailed) cell = "?";
-        out << pad(cell, kColumn, true);
-    }
-    out << '\n';
-    for (std::size_t s = 0; s < result.sets.size(); ++s) {
-        const auto& set = result.sets[s];
-        if (set.failedAt.empty()) continue;
-        out << "  Falha em " << kSetNames[s];
-        if (set.failedAt == "inicio")
-            out << ", ao iniciar a transação";
-        else if (set.failedAt == "confirmacao")
-            out << ", ao confirmar a transação";
-        else
-            out << ", tabela " << set.failedAt;
-        out << ": " << platform::ConsoleToolkit::OneLine(set.error) << '\n';
-        if (simulate) continue;
-        if (set.end == End::RollbackFailed)
-            out << "  A transação de " << kSetNames[s]
-                << " não pôde ser desfeita; verifique o banco de dados.\n";
-        else
-            out << "  Nada foi removido de " << kSetNames[s] << ".\n";
-    }
-}
-
-nlohmann::ordered_json toJson(const ExamResult& result, bool simulate) {
-    using End = removal::CascadeReport::End;
-    nlohmann::ordered_json exam;
-    exam["exame"] = result.number;
-    exam["resultado"] = result.token;
-    if (!result.checkError.empty()) exam["erro_verificacao"] = result.checkError;
-    for (std::size_t s = 0; s < result.sets.size(); ++s) {
-        const auto& set = result.sets[s];
-        if (set.end == End::NotRun) continue;
-        nlohmann::ordered_json json;
-        if (simulate)
-            json["estado"] = set.end == End::Committed ? "contado" : "falhou";
-        else
-            json["estado"] = removal::SetEndToken(set.end);
-        nlohmann::ordered_json rows = nlohmann::ordered_json::object();
-        for (const auto& table : set.removed) rows[std::string(table.table)] = table.rows;
-        json["linhas"] = rows;
-        if (!set.failedAt.empty()) json["falha"] = {{"em", set.failedAt}, {"erro", set.error}};
-        exam[kSetKeys[s]] = json;
-    }
-    return exam;
-}
-
-struct Summary {
-    std::size_t done = 0, notFound = 0, failed = 0, notTried = 0;
-    long long rows = 0;
-};
 
 // Opens a list for reading. Its name is UTF-8 text: on Windows it goes to
 // the wide call, never through the ANSI code page.
