@@ -17,11 +17,9 @@
 #include "ConsoleToolkit.h"
 #include "DE.h"
 #include "ExamTables.h"
+#include "NumberList.h"
 #include "RemovalAudit.h"
 #include "RemovalPreview.h"
-#ifdef _WIN32
-#include "WideText.h"
-#endif
 #include "frmPrincipalCore.h"
 
 #ifndef REMOVER_VERSION
@@ -57,59 +55,6 @@ const char* const kHelp =
     "Cada tentativa de remoção fica registrada no log do sistema (remover-exame).\n"
     "Saída: 0 tudo feito (ou, com --simular, tudo seria feito); 1 algum exame não\n"
     "localizado; 2 alguma falha.\n";
-
-// Opens a list for reading. Its name is UTF-8 text: on Windows it goes to
-// the wide call, never through the ANSI code page.
-std::FILE* openList(const std::string& name) {
-#ifdef _WIN32
-    return _wfopen(platform::WideFromUtf8(name).c_str(), L"rb");
-#else
-    return std::fopen(name.c_str(), "rb");
-#endif
-}
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// Reads one list: a number a line, exactly as written but for the line end;
-// blank lines and lines whose first non-blank character is # are skipped.
-bool readList(const std::string& name, std::istream& standardInput, std::vector<std::string>& numbers,
-              std::ostream& err) {
-    std::istringstream file;
-    std::istream* source = &standardInput;
-    if (name != "-") {
-        const std::unique_ptr<std::FILE, FileCloser> list(openList(name));
-        if (!list) {
-            err << "remover-exame: não foi possível abrir a lista '" << name << "': " << std::strerror(errno)
-                << '\n';
-            return false;
-        }
-        std::string text;
-        char buffer[65536];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, list.get())) > 0;)
-            text.append(buffer, n);
-        if (std::ferror(list.get())) {
-            err << "remover-exame: não foi possível ler a lista '" << name << "'\n";
-            return false;
-        }
-        file.str(std::move(text));
-        source = &file;
-    }
-    bool first = true;
-    for (std::string line; std::getline(*source, line); first = false) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
-        const std::size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#') continue;
-        numbers.push_back(std::move(line));
-    }
-    if (source->bad()) {
-        err << "remover-exame: não foi possível ler a lista '" << name << "'\n";
-        return false;
-    }
-    return true;
-}
 
 // The option named in one of the parser's messages, or empty text.
 std::string optionIn(const std::string& message) {
@@ -182,12 +127,12 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
             "--simular.");
 
     // The numbers in the order given, lists read in full before anything runs.
-    std::vector<std::string> numbers;
+    NumberQueue numbers;
     std::size_t nextExame = 0, nextLista = 0;
     for (const CLI::Option* option : parser.parse_order()) {
-        if (option == exameOption && nextExame < exames.size()) numbers.push_back(exames[nextExame++]);
+        if (option == exameOption && nextExame < exames.size()) numbers.AddNumber(exames[nextExame++]);
         if (option == listaOption && nextLista < listas.size())
-            if (!readList(listas[nextLista++], console.in, numbers, console.err)) return kExitFailure;
+            if (!numbers.AddList(listas[nextLista++], console.in, console.err)) return kExitFailure;
     }
     if (exameOption->count() == 0 && listaOption->count() == 0)
         return refuse("nenhum exame informado: use --exame NÚMERO ou --lista ARQUIVO.");
@@ -202,11 +147,17 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     ado::Connection& connection = DE::Instance().Conexão_Atual();
 
     const bool json = formato == "json";
-    nlohmann::ordered_json exams = nlohmann::ordered_json::array();
+    JsonWriter jsonOut(console.out, simular);
     Summary summary;
     bool stopped = false;
     for (std::size_t i = 0; i < numbers.size(); ++i) {
-        const std::string& number = numbers[i];
+        std::string number;
+        if (!numbers.Next(number) && !stopped) {
+            progress.Clear();
+            console.err << "remover-exame: não foi possível reler as listas no arquivo temporário.\n"
+                           "Os exames seguintes não foram tentados.\n";
+            stopped = true;
+        }
         progress.Update(i);
         ExamResult result;
         result.number = number;
@@ -244,7 +195,7 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
         }
         summary.rows += rowsRemoved(result);
         if (json) {
-            exams.push_back(toJson(result, simular));
+            jsonOut.Add(toJson(result, simular));
         } else {
             progress.Clear();
             writeTable(console.out, result, simular);
@@ -254,16 +205,12 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     progress.Clear();
 
     if (json) {
-        nlohmann::ordered_json document;
-        document["modo"] = simular ? "simular" : "confirmar";
-        document["exames"] = std::move(exams);
-        document["resumo"] = {{"exames", numbers.size()},
-                              {simular ? "seriam_removidos" : "removidos", summary.done},
-                              {"nao_encontrados", summary.notFound},
-                              {"falhas", summary.failed},
-                              {"nao_tentados", summary.notTried},
-                              {simular ? "linhas_seriam_removidas" : "linhas_removidas", summary.rows}};
-        console.out << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+        jsonOut.Finish({{"exames", numbers.size()},
+                        {simular ? "seriam_removidos" : "removidos", summary.done},
+                        {"nao_encontrados", summary.notFound},
+                        {"falhas", summary.failed},
+                        {"nao_tentados", summary.notTried},
+                        {simular ? "linhas_seriam_removidas" : "linhas_removidas", summary.rows}});
     } else {
         auto count = [](std::size_t n, const char* one, const char* many) {
             return std::to_string(n) + " " + (n == 1 ? one : many);

@@ -44,7 +44,34 @@ std::string pad(const std::string& text, std::size_t width, bool right) {
     return right ? fill + text : text + fill;
 }
 
+// The dump of value as it reads nested depth levels deep in the document. A
+// dumped string holds no raw line end, so every line end starts a line.
+std::string dumpedAt(const nlohmann::ordered_json& value, std::size_t depth) {
+    std::string text = value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    const std::string indent = "\n" + std::string(2 * depth, ' ');
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + indent.size()))
+        text.replace(at, 1, indent);
+    return text;
+}
+
 }  // namespace
+
+void JsonWriter::begin() {
+    if (begun_) return;
+    begun_ = true;
+    out_ << "{\n  \"modo\": " << dumpedAt(simulate_ ? "simular" : "confirmar", 1) << ",\n  \"exames\": [";
+}
+
+void JsonWriter::Add(const nlohmann::ordered_json& exam) {
+    begin();
+    out_ << (any_ ? ",\n    " : "\n    ") << dumpedAt(exam, 2);
+    any_ = true;
+}
+
+void JsonWriter::Finish(const nlohmann::ordered_json& summary) {
+    begin();
+    out_ << (any_ ? "\n  ]" : "]") << ",\n  \"resumo\": " << dumpedAt(summary, 1) << "\n}\n";
+}
 
 ExamResult fromRemoval(const std::string& number, const removal::RemovalReport& report) {
     using Outcome = removal::RemovalReport::Outcome;

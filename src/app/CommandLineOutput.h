@@ -55,6 +55,24 @@ long long rowsRemoved(const ExamResult& result);
 void writeTable(std::ostream& out, const ExamResult& result, bool simulate);
 nlohmann::ordered_json toJson(const ExamResult& result, bool simulate);
 
+// Writes the JSON document one examination at a time, byte for byte as the
+// whole document's dump(2) would be, so that memory does not grow with the
+// list: {"modo": ..., "exames": [...], "resumo": {...}}.
+class JsonWriter {
+public:
+    JsonWriter(std::ostream& out, bool simulate) : out_(out), simulate_(simulate) {}
+    void Add(const nlohmann::ordered_json& exam);
+    void Finish(const nlohmann::ordered_json& summary);
+
+private:
+    void begin();
+
+    std::ostream& out_;
+    bool simulate_;
+    bool begun_ = false;
+    bool any_ = false;
+};
+
 struct Summary {
     std::size_t done = 0, notFound = 0, failed = 0, notTried = 0;
     long long rows = 0;
