@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CommandLineOutput.h"
@@ -33,28 +35,61 @@ using namespace cli;
 
 const char* const kHelp =
     "Uso: remover-exame (--simular | --confirmar) [--exame NÚMERO]... [--lista ARQUIVO]...\n"
-    "                   [--formato tabela|json] [--ini ARQUIVO]\n"
+    "                   [--formato tabela|json] [--ini ARQUIVO] [-- NÚMERO...]\n"
     "\n"
     "Sem argumentos, abre a janela. Com argumentos, trabalha sem janela, com o mesmo\n"
     "arquivo de configuração e a mesma conexão da janela.\n"
     "\n"
     "  --exame NÚMERO       exame a remover; pode se repetir. O número é usado exatamente\n"
-    "                       como escrito (para um número que começa com -, use --exame=NÚMERO)\n"
+    "                       como escrito. Um valor que começa com - se escreve com =\n"
+    "                       (--exame=-5): \"--exame -5\" e \"--exame --simular\" são recusados\n"
     "  --lista ARQUIVO      arquivo com um número por linha; linhas em branco e linhas que\n"
-    "                       começam com # são ignoradas; - lê da entrada padrão\n"
+    "                       começam com # são ignoradas; - lê da entrada padrão. A linha\n"
+    "                       termina em CR LF, LF ou CR. O texto é UTF-8; se não for UTF-8\n"
+    "                       válido, Windows-1252 (Bloco de Notas, PowerShell); UTF-16 com\n"
+    "                       marca de ordem de bytes também serve. No máximo 1000000 linhas\n"
+    "                       de 4096 bytes. Só um arquivo comum: um diretório, um dispositivo\n"
+    "                       ou um pipe são recusados (use - para a entrada padrão)\n"
     "  --simular            não remove nada: mostra, por exame e por conjunto de tabelas\n"
     "                       (vivo e _BK), quantas linhas cada tabela perderia\n"
     "  --confirmar          remove os exames, um após o outro, sem perguntar, como a janela\n"
     "                       faz depois do OK; a falha de um exame não impede os seguintes\n"
-    "  --formato FORMATO    tabela (o padrão) ou json\n"
+    "  --formato FORMATO    tabela (o padrão) ou json; uma vez só\n"
     "  --ini ARQUIVO        arquivo de configuração a usar no lugar do Quelvomir.INI do\n"
-    "                       diretório do Windows\n"
+    "                       diretório do Windows; uma vez só\n"
     "  --ajuda, --help      mostra esta ajuda\n"
     "  --versao, --version  mostra a versão\n"
+    "  --                   fim das opções: cada argumento seguinte é um número, como\n"
+    "                       --exame=ARGUMENTO, depois dos números das opções\n"
     "\n"
     "Cada tentativa de remoção fica registrada no log do sistema (remover-exame).\n"
     "Saída: 0 tudo feito (ou, com --simular, tudo seria feito); 1 algum exame não\n"
     "localizado; 2 alguma falha.\n";
+
+// The options that take a value. A value that starts with - is written
+// --opção=VALOR, so that a forgotten value never turns the next option into
+// a number ("--exame --simular"); "--lista -" (standard input) is the one
+// exception. Returns the first option whose value is missing, or empty text.
+std::string optionWithoutValue(int argc, const char* const* argv) {
+    static constexpr std::array<std::string_view, 4> kTakeValues = {"--exame", "--lista", "--formato",
+                                                                    "--ini"};
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") break;
+        if (std::find(kTakeValues.begin(), kTakeValues.end(), argument) == kTakeValues.end()) continue;
+        if (i + 1 == argc) return std::string(argument);
+        const std::string_view value = argv[++i];
+        if (!value.empty() && value[0] == '-' && !(argument == "--lista" && value == "-"))
+            return std::string(argument);
+    }
+    return {};
+}
+
+std::string needsValue(const std::string& option) {
+    return "a opção " + (option.empty() ? std::string("") : option + " ") +
+           "precisa de um valor (para um valor que começa com -, escreva " +
+           (option.empty() ? std::string("--opção") : option) + "=VALOR).";
+}
 
 // The option named in one of the parser's messages, or empty text.
 std::string optionIn(const std::string& message) {
@@ -87,8 +122,10 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     auto* simularFlag = parser.add_flag("--simular", simular);
     auto* confirmarFlag = parser.add_flag("--confirmar", confirmar);
     simularFlag->excludes(confirmarFlag);
-    parser.add_option("--formato", formato)->expected(1);
-    parser.add_option("--ini", ini)->expected(1);
+    auto* formatoOption = parser.add_option("--formato", formato)->expected(1);
+    auto* iniOption = parser.add_option("--ini", ini)->expected(1);
+    for (CLI::Option* option : {formatoOption, iniOption})
+        option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     parser.add_flag("--ajuda,--help", ajuda);
     parser.add_flag("--versao,--version", versao);
 
@@ -96,15 +133,17 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
         console.err << "remover-exame: " << message << "\nUse --ajuda para ver as opções.\n";
         return kExitFailure;
     };
+    if (const std::string option = optionWithoutValue(argc, argv); !option.empty())
+        return refuse(needsValue(option));
+    // "--" ends the options; every argument after it is a number.
+    const int optionsEnd = static_cast<int>(
+        std::find_if(argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--") == 0; }) - argv);
     try {
-        parser.parse(argc, argv);
+        parser.parse(optionsEnd, argv);
     } catch (const CLI::ExcludesError&) {
         return refuse("--simular e --confirmar não podem ser usados juntos.");
     } catch (const CLI::ArgumentMismatch& error) {
-        const std::string option = optionIn(error.what());
-        return refuse("a opção " + (option.empty() ? std::string("") : option + " ") +
-                      "precisa de um valor (para um valor que começa com -, escreva " +
-                      (option.empty() ? std::string("--opção") : option) + "=VALOR).");
+        return refuse(needsValue(optionIn(error.what())));
     } catch (const CLI::ParseError& error) {
         return refuse(std::string("linha de comando inválida: ") + error.what());
     }
@@ -118,6 +157,9 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     }
     if (!parser.remaining().empty())
         return refuse("argumento não reconhecido: " + parser.remaining().front());
+    for (const CLI::Option* option : {formatoOption, iniOption})
+        if (option->count() > 1)
+            return refuse("a opção " + option->get_name() + " foi dada mais de uma vez.");
     if (formato != "tabela" && formato != "json")
         return refuse("formato desconhecido: " + formato + " (use tabela ou json).");
     if (!simular && !confirmar)
@@ -134,7 +176,8 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
         if (option == listaOption && nextLista < listas.size())
             if (!numbers.AddList(listas[nextLista++], console.in, console.err)) return kExitFailure;
     }
-    if (exameOption->count() == 0 && listaOption->count() == 0)
+    for (int i = optionsEnd + 1; i < argc; ++i) numbers.AddNumber(argv[i]);
+    if (exameOption->count() == 0 && listaOption->count() == 0 && optionsEnd + 1 >= argc)
         return refuse("nenhum exame informado: use --exame NÚMERO ou --lista ARQUIVO.");
 
     // Start-up, as the window's.
@@ -166,7 +209,7 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
         if (!stopped) {
             toolkit.SetPrefix("exame " + removal::LogQuoted(number, removal::kLoggedNumberLimit) + ": ");
             try {
-                result = simular ? fromPreview(number, removal::PreviewRemoval(number, connection))
+                result = simular ? fromPreview(number, removal::PreviewRemoval(number, connection, toolkit))
                                  : fromRemoval(number, core.Remover(number));
             } catch (const std::exception& error) {
                 // The window would end here with the run-time error report:

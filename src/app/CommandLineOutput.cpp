@@ -104,7 +104,7 @@ ExamResult fromPreview(const std::string& number, const removal::RemovalPreview&
     result.number = number;
     result.sets = preview.sets;
     result.checkError = preview.checkError;
-    if (number.empty()) {
+    if (preview.outcome == Outcome::NotAttempted) {
         result.kind = Kind::NotFound, result.token = "vazio", result.words = "número vazio";
     } else if (preview.outcome == Outcome::WouldRemove) {
         result.kind = Kind::Done, result.token = "seria_removido", result.words = "seria removido";
