@@ -6,8 +6,9 @@
 
 namespace app {
 
-NumberListParser::NumberListParser(std::function<void(std::string_view)> onNumber)
-    : onNumber_(std::move(onNumber)) {}
+NumberListParser::NumberListParser(std::function<void(std::string_view)> onNumber, std::size_t maxLineBytes,
+                                   std::uint64_t maxLines)
+    : onNumber_(std::move(onNumber)), maxLineBytes_(maxLineBytes), maxLines_(maxLines) {}
 
 bool NumberListParser::Feed(std::string_view bytes) {
     if (error_ != Error::None) return false;
@@ -17,6 +18,7 @@ bool NumberListParser::Feed(std::string_view bytes) {
         start_.append(bytes.substr(0, wanted));
         bytes.remove_prefix(wanted);
         if (!detectEncoding(false)) return true;
+        if (error_ != Error::None) return false;
     }
     for (char c : bytes) {
         feedByte(static_cast<unsigned char>(c));
@@ -61,6 +63,7 @@ bool NumberListParser::detectEncoding(bool atEnd) {
 }
 
 void NumberListParser::feedByte(unsigned char byte) {
+    if (error_ != Error::None) return;  // the first fault is the one reported
     if (!utf16_) {
         utf8_.Feed(byte);
         feedCharacter(byte, byte);
@@ -107,11 +110,11 @@ void NumberListParser::feedCharacter(char32_t character, unsigned char byte) {
         platform::AppendUtf8(line_, character);
     else
         line_ += static_cast<char>(byte);
-    if (line_.size() > kMaxListLineBytes) fail(Error::LineTooLong, lines_ + 1);
+    if (line_.size() > maxLineBytes_) fail(Error::LineTooLong, lines_ + 1);
 }
 
 void NumberListParser::endLine() {
-    if (++lines_ > kMaxListLines) return fail(Error::TooManyLines, lines_);
+    if (++lines_ > maxLines_) return fail(Error::TooManyLines, lines_);
     const std::size_t first = line_.find_first_not_of(" \t");
     if (first != std::string::npos && line_[first] != '#') onNumber_(line_);
     line_.clear();

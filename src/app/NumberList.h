@@ -37,8 +37,11 @@ public:
     enum class Error { None, LineTooLong, TooManyLines, InvalidUtf16 };
 
     // onNumber receives each number as written: UTF-8 for a UTF-16 list, the
-    // list's own bytes otherwise (see Utf8 and Decode).
-    explicit NumberListParser(std::function<void(std::string_view)> onNumber);
+    // list's own bytes otherwise (see Utf8 and Decode). The bounds are the
+    // list's, other ones only for tests.
+    explicit NumberListParser(std::function<void(std::string_view)> onNumber,
+                              std::size_t maxLineBytes = kMaxListLineBytes,
+                              std::uint64_t maxLines = kMaxListLines);
 
     // False once the list has broken a bound or is not valid UTF-16; what
     // follows is then ignored.
@@ -63,6 +66,8 @@ private:
     void fail(Error error, std::uint64_t line);
 
     std::function<void(std::string_view)> onNumber_;
+    std::size_t maxLineBytes_;
+    std::uint64_t maxLines_;
     std::string start_;  // the first bytes, until the byte-order mark is known
     bool started_ = false;
     bool utf16_ = false, bigEndian_ = false;
