@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "ChildProcess.h"
 #include "DE.h"
@@ -288,6 +289,50 @@ TEST_F(ServerFaults, AConnectionDroppedBetweenClicksIsReportedAndNothingIsRemove
     EXPECT_EQ(ClientSnapshot(), before);
 }
 
+// The driver is made to reconnect on its own (as one registered with
+// automatic reconnection would), and the server ends the program's session
+// while the confirmation is on screen, killed or idle too long. The driver's
+// new session lacks the program's set-up: there "100\3" reads as 1003, and
+// each statement would commit on its own. The removal finds the session
+// replaced inside its transaction, before the first delete, and reports the
+// lost connection; the next click too.
+TEST_F(ServerFaults, ASessionReplacedBehindTheProgramsBackIsNeverUsed) {
+    server().RunSql(
+        "INSERT INTO Exame (Número_Exame, Nome_Paciente, Data_Exame) VALUES ('100\\\\3', 'Barra', "
+        "'2023-05-12')");
+    const std::string before = ClientSnapshot();
+    for (const bool kill : {true, false}) {
+        SCOPED_TRACE(kill ? "KILL" : "wait_timeout");
+        faults::odbc::ForceAutoReconnect();
+        ado::Connection cn(server().ConnectionString());
+        cn.Open();
+        ado::Recordset id;
+        id.Open("SELECT CONNECTION_ID()", cn);
+        const std::string session = ado::ToText(id.Fields(0).Value());
+        if (!kill) cn.Execute("SET SESSION wait_timeout = 1");
+        FakeToolkit ui;
+        bool dropped = false;
+        ui.onMessageBox = [&](const testing_support::MessageBoxCall& call) {
+            if (call.prompt.rfind("Tem certeza", 0) != 0 || std::exchange(dropped, true)) return;
+            if (kill)
+                server().RunSql("KILL " + session);
+            else
+                std::this_thread::sleep_for(2500ms);
+        };
+        removal::RemovalReport report;
+        removal::cmdAtualizar_Click("100\\3", cn, ui, &report);
+        removal::cmdAtualizar_Click(number_, cn, ui);
+        const std::vector<Shown> expected = {
+            {kTitle, "Tem certeza que deseja remover o exame '100\\3'"},
+            {kTitle, "Ao iniciar a transação para remover de 'Exame', ocorreu o seguinte erro:\n\n" +
+                         kConnectionLost},
+            {"atenção!", kExistenceError + kConnectionLost}};
+        EXPECT_EQ(ShownBy(ui), expected);
+        EXPECT_EQ(report.sets[0].failedAt, "inicio");
+        EXPECT_EQ(ClientSnapshot(), before);
+    }
+}
+
 // The rollback after a failed statement fails. The session is closed rather
 // than reused, so the server rolls the half-done set back; the next click
 // reports the lost connection instead of committing that set with its own.
@@ -341,8 +386,10 @@ TEST_F(ServerFaults, AnyFailureInsideTheCascadeIsReportedAndRolledBack) {
     ado::Connection cn(server().ConnectionString());
     cn.Open();
     FakeToolkit ui;
+    // The transaction's first statement asks the server for its session's
+    // number; the third delete is the fourth statement.
     ui.onMessageBox = [](const testing_support::MessageBoxCall& call) {
-        if (call.prompt.rfind("Tem certeza", 0) == 0) faults::odbc::ThrowOnExecute(3);
+        if (call.prompt.rfind("Tem certeza", 0) == 0) faults::odbc::ThrowOnExecute(4);
     };
     EXPECT_NO_THROW(removal::cmdAtualizar_Click(number_, cn, ui));
     const std::vector<Shown> expected = {
