@@ -20,6 +20,7 @@ std::atomic<bool> failAutocommitOn{false};
 std::atomic<int> executesBeforeThrow{0};
 std::atomic<bool> forceAutoReconnect{false};
 std::atomic<bool> failConnect{false};
+std::atomic<bool> keepSession{false};
 
 // The diagnostic record of a faked failure, answered by SQLGetDiagRecW for
 // the handle that failed until the program has read past it.
@@ -63,6 +64,9 @@ void ForceAutoReconnect() {
 void FailNextConnect() {
     failConnect = true;
 }
+void KeepNextSessionOnDisconnect() {
+    keepSession = true;
+}
 void Disarm() {
     failEndTran = -1;
     loseCommitReply = 0;
@@ -70,6 +74,7 @@ void Disarm() {
     executesBeforeThrow = 0;
     forceAutoReconnect = false;
     failConnect = false;
+    keepSession = false;
     std::lock_guard lock(diagnosticMutex);
     pending = {};
 }
@@ -122,6 +127,12 @@ SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC connection, SQLHWND window, SQLWCHAR
         inLength == SQL_NTS ? std::basic_string<SQLWCHAR>(in) : std::basic_string<SQLWCHAR>(in, inLength);
     for (char c : std::string(";AUTO_RECONNECT=1")) text.push_back(static_cast<SQLWCHAR>(c));
     return real(connection, window, text.data(), SQL_NTS, out, outMax, outLength, completion);
+}
+
+SQLRETURN SQL_API SQLDisconnect(SQLHDBC connection) {
+    if (keepSession.exchange(false)) return SQL_SUCCESS;
+    static const auto real = next<SQLRETURN(SQL_API*)(SQLHDBC)>("SQLDisconnect");
+    return real(connection);
 }
 
 SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* state,

@@ -1,6 +1,6 @@
 // Faults placed in the driver manager's calls. The fault test executable
-// defines SQLEndTran, SQLSetConnectAttrW, SQLExecDirectW, SQLDriverConnectW
-// and SQLGetDiagRecW itself, so the program's calls come here first; each
+// defines SQLEndTran, SQLSetConnectAttrW, SQLExecDirectW, SQLDriverConnectW,
+// SQLDisconnect and SQLGetDiagRecW itself, so the program's calls come here first; each
 // goes on to the driver manager (found with dlsym(RTLD_NEXT)) unless a fault
 // is armed for it. An armed fault fires once.
 #pragma once
@@ -28,6 +28,10 @@ void ForceAutoReconnect();
 // The next SQLDriverConnectW fails as a server that cannot be reached:
 // SQL_ERROR with SQLSTATE 08001, without reaching the driver.
 void FailNextConnect();
+// The next SQLDisconnect reports success without reaching the driver: the
+// session stays open on the server, with whatever transaction it holds, as
+// when the network between them went away. The handle is never freed.
+void KeepNextSessionOnDisconnect();
 // Disarms every fault.
 void Disarm();
 

@@ -21,6 +21,7 @@
 #include "FaultSupport.h"
 #include "MariaDbServer.h"
 #include "OdbcShim.h"
+#include "RemovalAudit.h"
 #include "RemoveExamCommand.h"
 #include "StallingProxy.h"
 #include "TempDir.h"
@@ -377,6 +378,77 @@ TEST_F(ServerFaults, ACommitIsReportedByWhatTheCommitDid) {
     EXPECT_EQ(server().RunSql("SELECT COUNT(*) FROM Exame_Etapa WHERE Número_Exame = '" + number_ + "'"),
               "0\n");
     EXPECT_EQ(server().RunSql("SELECT COUNT(*) FROM Exame_BK WHERE Número_Exame = '" + number_ + "'"), "1\n");
+}
+
+// The reply to the live tables' commit is lost (the driver reports the
+// connection gone, 08S01), after the commit reached the server or before.
+// Whether it was committed is found out on a new connection and told as it
+// is: committed, the removal goes on (and meets the lost connection at the
+// twins); not committed, the commit's failure. When the new connection
+// cannot be opened, or the server still holds the old session (whose
+// transaction may yet end either way) past the command time-out, the
+// operator is told that nobody knows and that they must check.
+TEST_F(ServerFaults, ACommitWhoseReplyIsLostIsFoundOutOnANewConnection) {
+    const auto unknown = [](const std::string& number) {
+        return "Não se sabe se o exame foi removido de 'Exame': a resposta do banco de dados à confirmação "
+               "não chegou e não foi possível verificar.\n\nVerifique no banco de dados se o exame '" +
+               number + "' ainda está em 'Exame' antes de tentar novamente.\n\n" + kConnectionLost;
+    };
+    struct Case {
+        const char* name;
+        std::string number;
+        bool reachesServer;
+        bool canLook;
+        bool sessionStays;
+        Shown told;
+        bool liveRemoved;
+        std::string_view liveEnd;
+        std::string_view twinsEnd;
+    } cases[] = {
+        {"not committed", "1001", false, true, false,
+         {kTitle, "Ao confirmar a remoção em 'Exame', ocorreu o seguinte erro:\n\n" + kConnectionLost}, false,
+         "desfeito_verificado", "nao_executado"},
+        {"committed", "1001", true, true, false,
+         {kTitle, "Ao iniciar a transação para remover de 'Exame_BK', ocorreu o seguinte erro:\n\n" +
+                      kConnectionLost},
+         true, "confirmado_verificado", "desfeito"},
+        {"unknown: no new connection", "1002", true, false, false, {kTitle, unknown("1002")}, true, "incerto",
+         "nao_executado"},
+        {"unknown: the old session stays", "1003", false, true, true, {kTitle, unknown("1003")}, false,
+         "incerto", "nao_executado"},
+    };
+    const auto count = [&](const std::string& table, const std::string& number) {
+        return server().RunSql("SELECT COUNT(*) FROM " + table + " WHERE Número_Exame = '" + number + "'");
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string stages = count("Exame_Etapa", c.number), twins = count("Exame_BK", c.number);
+        ado::Connection cn(server().ConnectionString() + ";Command Timeout=2");
+        cn.Open();
+        FakeToolkit ui;
+        faults::odbc::LoseNextCommitReply(c.reachesServer);
+        if (!c.canLook) faults::odbc::FailNextConnect();
+        if (c.sessionStays) faults::odbc::KeepNextSessionOnDisconnect();
+        removal::RemovalReport report;
+        const auto start = Clock::now();
+        removal::cmdAtualizar_Click(c.number, cn, ui, &report);
+        const auto took = Clock::now() - start;
+        faults::odbc::Disarm();
+        if (c.sessionStays) {
+            EXPECT_GE(took, 2s) << "the old session was waited for";
+            server().RunSql("KILL " + cn.SessionIdentity());
+            EXPECT_TRUE(WaitUntilRowsFree());
+        }
+
+        const std::vector<Shown> expected = {
+            {kTitle, "Tem certeza que deseja remover o exame '" + c.number + "'"}, c.told};
+        EXPECT_EQ(ShownBy(ui), expected);
+        EXPECT_EQ(removal::SetEndToken(report.sets[0].end), c.liveEnd);
+        EXPECT_EQ(removal::SetEndToken(report.sets[1].end), c.twinsEnd);
+        EXPECT_EQ(count("Exame", c.number), c.liveRemoved ? "0\n" : "1\n");
+        EXPECT_EQ(count("Exame_Etapa", c.number), c.liveRemoved ? "0\n" : stages);
+        EXPECT_EQ(count("Exame_BK", c.number), twins);
+    }
 }
 
 // Something below the database class throws (here a failed allocation in the
