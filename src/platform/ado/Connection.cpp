@@ -47,6 +47,7 @@ void Connection::Open(const std::string& connectionString, const std::string& us
     std::string effective = connectionString_;
     if (!userId.empty()) effective += ";User ID=" + userId;
     if (!password.empty()) effective += ";Password=" + password;
+    identity_.clear();
     auto session = OpenSession(effective);
     identity_ = session->Identity();
     session_ = std::move(session);
