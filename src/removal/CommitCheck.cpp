@@ -30,8 +30,8 @@ CommitFound FindCommitOutcome(const ado::Connection& fCN, const std::string& Num
         ado::Connection look;
         clsADO ado;
         if (!ado.AbrirConexão(look, fCN.ConnectionString()))
-            return cannotTell("a new connection could not be opened: error " + std::to_string(ado.ErrorNumber()) +
-                              " - " + ado.ErrorString());
+            return cannotTell("a new connection could not be opened: error " +
+                              std::to_string(ado.ErrorNumber()) + " - " + ado.ErrorString());
 
         // A session the connection still holds has ended its transaction
         // (the failed commit was followed by a rollback that worked).

@@ -92,7 +92,8 @@ SQLRETURN SQL_API SQLEndTran(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLI
         const SQLRETURN rc = real(handleType, handle, completionType);
         if (!SQL_SUCCEEDED(rc)) return rc;
     }
-    if (lose != 0) return failWith(handle, "08S01", 2013, "Lost connection to server during query (fault test)");
+    if (lose != 0)
+        return failWith(handle, "08S01", 2013, "Lost connection to server during query (fault test)");
     return real(handleType, handle, completionType);
 }
 
@@ -135,9 +136,9 @@ SQLRETURN SQL_API SQLDisconnect(SQLHDBC connection) {
     return real(connection);
 }
 
-SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* state,
-                                 SQLINTEGER* native, SQLWCHAR* message, SQLSMALLINT bufferLength,
-                                 SQLSMALLINT* textLength) {
+SQLRETURN SQL_API SQLGetDiagRecW(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record,
+                                 SQLWCHAR* state, SQLINTEGER* native, SQLWCHAR* message,
+                                 SQLSMALLINT bufferLength, SQLSMALLINT* textLength) {
     {
         std::lock_guard lock(diagnosticMutex);
         if (pending.handle != SQL_NULL_HANDLE && pending.handle == handle) {

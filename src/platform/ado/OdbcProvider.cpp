@@ -290,15 +290,17 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
         raise(SQL_HANDLE_DBC, connection_.get(), "connect", RedactPasswords(odbcString), true, secrets_);
     connected_ = true;
 
-    // MySQL and MariaDB read a backslash in a string literal as an escape,
-    // which no other database does: a typed "\" would swallow the closing
-    // quote. Standard literals make the same statement text mean the same
-    // thing everywhere.
+    // The server's kind says how to ask it for the number of a session.
     const std::string dbms = upperAscii(infoText(SQL_DBMS_NAME));
     if (dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos)
         family_ = ServerFamily::MySql;
     else if (dbms.find("SQL SERVER") != std::string::npos)
         family_ = ServerFamily::SqlServer;
+
+    // MySQL and MariaDB read a backslash in a string literal as an escape,
+    // which no other database does: a typed "\" would swallow the closing
+    // quote. Standard literals make the same statement text mean the same
+    // thing everywhere.
     if (family_ == ServerFamily::MySql)
         Execute("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')");
 }
@@ -542,7 +544,8 @@ void OdbcSession::Rollback() {
 }
 
 bool allDigits(const std::string& text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string OdbcSession::Identity() {
