@@ -119,7 +119,9 @@ ExamResult fromPreview(const std::string& number, const removal::RemovalPreview&
 long long rowsRemoved(const ExamResult& result) {
     long long total = 0;
     for (const auto& set : result.sets)
-        if (set.end == removal::CascadeReport::End::Committed) total += rowsOf(set);
+        if (set.end == removal::CascadeReport::End::Committed ||
+            set.end == removal::CascadeReport::End::CommittedOnCheck)
+            total += rowsOf(set);
     return total;
 }
 
@@ -152,9 +154,10 @@ void writeTable(std::ostream& out, const ExamResult& result, bool simulate) {
     out << "  " << pad("Total", kName, false);
     for (const auto& set : result.sets) {
         std::string cell = "-";
-        if (set.end == End::Committed) cell = std::to_string(rowsOf(set));
+        if (set.end == End::Committed || set.end == End::CommittedOnCheck) cell = std::to_string(rowsOf(set));
         if (set.end == End::RolledBack) cell = simulate ? "falhou" : "desfeito";
-        if (set.end == End::RollbackFailed) cell = "?";
+        if (set.end == End::RolledBackOnCheck) cell = "desfeito";
+        if (set.end == End::RollbackFailed || set.end == End::Uncertain) cell = "?";
         out << pad(cell, kColumn, true);
     }
     out << '\n';
@@ -173,6 +176,12 @@ void writeTable(std::ostream& out, const ExamResult& result, bool simulate) {
         if (set.end == End::RollbackFailed)
             out << "  A transação de " << kSetNames[s]
                 << " não pôde ser desfeita; verifique o banco de dados.\n";
+        else if (set.end == End::CommittedOnCheck)
+            out << "  A resposta à confirmação se perdeu; verificado em nova conexão: " << kSetNames[s]
+                << " foi removido.\n";
+        else if (set.end == End::Uncertain)
+            out << "  Não se sabe se " << kSetNames[s]
+                << " foi removido; verifique o banco de dados antes de tentar novamente.\n";
         else
             out << "  Nada foi removido de " << kSetNames[s] << ".\n";
     }
