@@ -180,6 +180,12 @@ std::string_view SetEndToken(CascadeReport::End end) {
             return "desfeito";
         case CascadeReport::End::RollbackFailed:
             return "desfazer_falhou";
+        case CascadeReport::End::CommittedOnCheck:
+            return "confirmado_verificado";
+        case CascadeReport::End::RolledBackOnCheck:
+            return "desfeito_verificado";
+        case CascadeReport::End::Uncertain:
+            return "incerto";
         case CascadeReport::End::NotRun:
             break;
     }

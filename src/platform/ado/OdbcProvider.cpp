@@ -206,8 +206,14 @@ public:
     RowSet TablesSchema(const std::string& tableName, const std::string& tableType) override;
     RowSet ColumnsSchema(const std::string& tableName, const std::string& columnName) override;
     bool Broken() const override { return broken_; }
+    std::string Identity() override;
+    std::optional<bool> HoldsSession(const std::string& identity) override;
+    bool CommitReplyLost() const override { return commitReplyLost_; }
 
 private:
+    // The servers whose sessions the program can tell apart.
+    enum class ServerFamily { Unknown, MySql, SqlServer };
+
     using Clock = std::chrono::steady_clock;
 
     // Marks the start of one call, for telling a time-out from a lost server.
@@ -245,6 +251,8 @@ private:
     bool connected_ = false;
     bool manualCommit_ = false;
     bool broken_ = false;
+    bool commitReplyLost_ = false;
+    ServerFamily family_ = ServerFamily::Unknown;
     long commandTimeout_ = 0;  // seconds; 0 waits for ever
     Clock::time_point started_ = Clock::now();
     std::vector<std::string> secrets_;
@@ -317,7 +325,12 @@ void OdbcSession::confirmSafety(DriverFamily family) {
     if (mySqlServer != (family == DriverFamily::MySql))
         refuse("the server (\"" + dbms + "\") and the driver (\"" + library +
                "\") are not both MySQL or MariaDB, so that the session's safeguards cannot be established");
-    if (!mySqlServer) return;
+    // The server's kind says how to ask it for the number of a session.
+    if (mySqlServer)
+        family_ = ServerFamily::MySql;
+    else if (server.find("SQL SERVER") != std::string::npos)
+        family_ = ServerFamily::SqlServer;
+    if (family_ != ServerFamily::MySql) return;
 
     // MySQL and MariaDB read a backslash in a string literal as an escape,
     // which no other database does: a typed "\" would swallow the closing
@@ -538,10 +551,21 @@ void OdbcSession::BeginTransaction() {
 // it; a session that refuses would commit or hold what comes next in a way
 // nobody asked for, so it is marked broken (and dropped by the connection)
 // without turning the commit into a failure.
+//
+// A commit whose reply never came (the connection went, or the wait ran out)
+// may have been carried out by the server all the same; CommitReplyLost says
+// so to whoever must find out.
 void OdbcSession::Commit() {
     starting();
-    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT)))
-        failOn(SQL_HANDLE_DBC, connection_.get(), "CommitTrans", "COMMIT");
+    commitReplyLost_ = false;
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT))) {
+        try {
+            failOn(SQL_HANDLE_DBC, connection_.get(), "CommitTrans", "COMMIT");
+        } catch (const AdoError& e) {
+            commitReplyLost_ = broken_ || e.status() == status::AbortLimitReached;
+            throw;
+        }
+    }
     restoreAutocommit("CommitTrans");
 }
 
@@ -555,6 +579,49 @@ void OdbcSession::Rollback() {
         failOn(SQL_HANDLE_DBC, connection_.get(), "RollbackTrans", "ROLLBACK");
     }
     restoreAutocommit("RollbackTrans");
+}
+
+bool allDigits(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string OdbcSession::Identity() {
+    if (family_ == ServerFamily::Unknown) return {};
+    const char* query = family_ == ServerFamily::MySql ? "SELECT CONNECTION_ID()" : "SELECT @@SPID";
+    const RowSet rows = Query(query);
+    std::string identity;
+    if (rows.rows.size() == 1 && rows.rows[0].size() == 1) identity = ToText(rows.rows[0][0]);
+    if (!allDigits(identity)) {
+        std::cerr << "ODBC: the server did not give the number of its session -- statement: " << query
+                  << std::endl;
+        throw AdoError(status::Unspecified, "the server did not give the number of its session");
+    }
+    return identity;
+}
+
+std::optional<bool> OdbcSession::HoldsSession(const std::string& identity) {
+    if (!allDigits(identity)) return std::nullopt;
+    std::string query;
+    if (family_ == ServerFamily::MySql) {
+        // A user without the PROCESS privilege still sees the sessions of
+        // its own user, which the program's are.
+        query = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + identity;
+    } else if (family_ == ServerFamily::SqlServer) {
+        // Without VIEW SERVER STATE a login sees only its own session there,
+        // and another one would seem gone: -1 then says "cannot tell".
+        query =
+            "SELECT CASE WHEN HAS_PERMS_BY_NAME(NULL, NULL, 'VIEW SERVER STATE') = 1 THEN (SELECT COUNT(*) "
+            "FROM sys.dm_exec_sessions WHERE session_id = " +
+            identity + ") ELSE -1 END";
+    } else {
+        return std::nullopt;
+    }
+    const RowSet rows = Query(query);
+    if (rows.rows.size() != 1 || rows.rows[0].size() != 1) return std::nullopt;
+    const auto count = ToInteger(rows.rows[0][0]);
+    if (!count || *count < 0) return std::nullopt;
+    return *count > 0;
 }
 
 std::string OdbcSession::infoText(SQLUSMALLINT infoType) {
