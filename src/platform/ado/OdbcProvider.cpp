@@ -274,9 +274,12 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
     // The string is written for the family of the driver that the driver
     // manager will load, as its registration says; a value that family
     // cannot read intact is refused here, before any driver sees it.
-    OdbcConnectionPlan plan;
+    std::string odbcString;
+    DriverFamily family = DriverFamily::Other;
     try {
-        plan = PlanOdbcConnection(kind, properties, ReadOdbcRegistry(), loginTimeout, commandTimeout_);
+        auto plan = PlanOdbcConnection(kind, properties, ReadOdbcRegistry(), loginTimeout, commandTimeout_);
+        odbcString = std::move(plan.text);
+        family = plan.family;
     } catch (const AdoError& e) {
         std::cerr << "ODBC: " << e.what() << " -- connection string: " << redacted << std::endl;
         throw;
@@ -287,18 +290,18 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
                            reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(seconds)),
                            SQL_IS_UINTEGER);
 
-    WideString wide = toWide(plan.text);
+    WideString wide = toWide(odbcString);
     const SQLRETURN rc = SQLDriverConnectW(connection_.get(), nullptr, wide.data(), SQL_NTS, nullptr, 0,
                                            nullptr, SQL_DRIVER_NOPROMPT);
     std::fill(wide.begin(), wide.end(), SQLWCHAR{0});
     if (!SQL_SUCCEEDED(rc))
-        raise(SQL_HANDLE_DBC, connection_.get(), "connect", RedactPasswords(plan.text), true, secrets_);
+        raise(SQL_HANDLE_DBC, connection_.get(), "connect", RedactPasswords(odbcString), true, secrets_);
     connected_ = true;
 
     // A constructor that throws runs no destructor: a session refused from
     // here on is disconnected before the failure leaves.
     try {
-        confirmSafety(plan.family);
+        confirmSafety(family);
     } catch (...) {
         SQLDisconnect(connection_.get());
         connected_ = false;
