@@ -275,6 +275,28 @@ TEST_F(MariaDbProvider, AServerThatDiesTakesTheOpenTransactionWithIt) {
     EXPECT_EQ(affected, 1);
 }
 
+// A session the server has dropped while idle: whatever SQLSTATE the driver
+// wraps its "server has gone away" in, each step reports a lost connection.
+TEST_F(MariaDbProvider, ASessionDroppedWhileIdleIsReportedAsLost) {
+    const std::vector<std::function<void(Connection&)>> steps = {
+        [](Connection& c) { c.BeginTrans(); },
+        [](Connection& c) { c.Execute("DELETE FROM Exame_BK"); },
+        [](Connection& c) { Recordset().Open("SELECT count(*) FROM Exame", c); },
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        Connection connection;
+        connection.Open(server_->ConnectionString());
+        Recordset id;
+        id.Open("SELECT CONNECTION_ID()", connection);
+        server_->RunSql("KILL " + ado::ToText(id.Fields(0).Value()));
+        id.Close();
+        ::testing::internal::CaptureStderr();
+        const auto status = statusOf([&] { steps[i](connection); });
+        const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, 0x80070040u) << "step " << i << ": " << diagnostics;
+    }
+}
+
 TEST_F(MariaDbProvider, RecordsetReadsCountsAndAccentedText) {
     Recordset rs;
     rs.SetCursorLocation(ado::adUseClient);
