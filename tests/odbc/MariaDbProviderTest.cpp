@@ -9,6 +9,7 @@
 #include "MariaDbServer.h"
 #include "ado/AdoError.h"
 #include "ado/Connection.h"
+#include "ado/ConnectionString.h"
 #include "ado/Recordset.h"
 #include "ado/StatusCodes.h"
 
@@ -233,6 +234,27 @@ TEST_F(MariaDbProvider, AFailedConnectionNeverShowsThePassword) {
         EXPECT_EQ(diagnostics.find("xyzzy"), std::string::npos) << diagnostics;
         EXPECT_EQ(diagnostics.find("teste=1"), std::string::npos) << diagnostics;
     }
+}
+
+// A password that is a common word and stands in the driver's own message
+// ("Can't connect to server ..."): the message is withheld, never blanked
+// word by word, and its SQLSTATE and native error stay.
+TEST_F(MariaDbProvider, ADriverMessageHoldingThePasswordIsWithheldWhole) {
+    Connection connection;
+    ::testing::internal::CaptureStderr();
+    std::string description;
+    try {
+        connection.Open(
+            "Provider=MSDASQL;Driver={MariaDB Unicode};Server=127.0.0.1;Port=1;User=root;PWD=connect");
+    } catch (const AdoError& e) {
+        description = e.description();
+    }
+    const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(description, ado::kWithheldText);
+    EXPECT_NE(diagnostics.find("[SQLSTATE HY000, native error 2002] " + std::string(ado::kWithheldText)),
+              std::string::npos)
+        << diagnostics;
+    EXPECT_EQ(diagnostics.find("Can't"), std::string::npos) << diagnostics;
 }
 
 // ODBC's way to write a password holding ";" or "}": in braces, "}}" for "}".

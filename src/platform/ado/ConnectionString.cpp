@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <iterator>
+#include <map>
 
 namespace ado {
 namespace {
@@ -247,9 +249,23 @@ std::vector<std::string> sortedUnique(std::vector<std::string> values) {
     return values;
 }
 
-bool isWordCharacter(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return std::isalnum(byte) || c == '_' || byte >= 0x80;
+// Whether the text from at to end stands where a password's value stands:
+// after a key that names a password and "=" (blanks, and an opening brace or
+// quote, between them), and up to the end of the value. Shown there as
+// "***", it tells nothing that the key does not already say.
+bool standsAsPassword(std::string_view text, std::size_t at, std::size_t end) {
+    if (end < text.size() && text[end] != ';' && text[end] != '}' && text[end] != '"' && text[end] != '\'' &&
+        !isBlank(text[end]))
+        return false;
+    std::size_t i = at;
+    if (i > 0 && (text[i - 1] == '{' || text[i - 1] == '"' || text[i - 1] == '\'')) --i;
+    while (i > 0 && isBlank(text[i - 1])) --i;
+    if (i == 0 || text[i - 1] != '=') return false;
+    // The key runs back to the pair's start; no key is longer than this.
+    constexpr std::size_t kLongestKey = 64;
+    const std::size_t keyEnd = --i;
+    while (i > 0 && keyEnd - i < kLongestKey && text[i - 1] != ';' && text[i - 1] != '=') --i;
+    return IsPasswordKey(text.substr(i, keyEnd - i));
 }
 
 }  // namespace
@@ -317,32 +333,50 @@ std::vector<std::string> PasswordValues(const std::vector<ConnectionProperty>& p
     return sortedUnique(std::move(values));
 }
 
+const char* const kWithheldText = "(text withheld: it held the password)";
+
 std::string RedactSecrets(std::string text, const std::vector<std::string>& secrets) {
-    std::vector<std::string> ordered;
+    std::vector<const std::string*> ordered;
     for (const auto& s : secrets)
-        if (s.find_first_not_of('*') != std::string::npos) ordered.push_back(s);
+        if (s.find_first_not_of('*') != std::string::npos) ordered.push_back(&s);
     // No real connection string holds more than a few passwords; searching
     // for thousands would hold up every message, so such a text is hidden whole.
     if (ordered.size() > 256) return "***";
     // Longest first, so that a password is blanked whole before its pieces.
-    std::sort(ordered.begin(), ordered.end(),
-              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-    for (const auto& secret : ordered) {
-        for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at)) {
-            const std::size_t end = at + secret.size();
-            const bool whole =
-                secret.size() >= 4 ||
-                ((at == 0 || !isWordCharacter(text[at - 1]) || !isWordCharacter(secret.front())) &&
-                 (end == text.size() || !isWordCharacter(text[end]) || !isWordCharacter(secret.back())));
-            if (!whole) {
-                ++at;
-                continue;
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const std::string* a, const std::string* b) { return a->size() > b->size(); });
+    // The parts to blank out, by where they begin.
+    std::map<std::size_t, std::size_t> hidden;
+    auto alreadyHidden = [&](std::size_t begin, std::size_t end) {
+        auto after = hidden.upper_bound(begin);
+        return after != hidden.begin() && std::prev(after)->second >= end;
+    };
+    for (const std::string* secret : ordered) {
+        const std::boyer_moore_searcher searcher(secret->begin(), secret->end());
+        for (auto from = text.cbegin();;) {
+            const auto found = std::search(from, text.cend(), searcher);
+            if (found == text.cend()) break;
+            const auto at = static_cast<std::size_t>(found - text.cbegin());
+            const std::size_t end = at + secret->size();
+            if (!alreadyHidden(at, end)) {
+                if (!standsAsPassword(text, at, end)) return kWithheldText;
+                hidden[at] = end;
             }
-            text.replace(at, secret.size(), "***");
-            at += 3;
+            from = found + 1;
         }
     }
-    return text;
+    std::string out;
+    std::size_t copied = 0;
+    for (const auto& [begin, end] : hidden) {
+        if (end <= copied) continue;
+        if (begin >= copied) {
+            out.append(text, copied, begin - copied);
+            out += "***";
+        }
+        copied = end;
+    }
+    out.append(text, copied);
+    return out;
 }
 
 }  // namespace ado

@@ -49,11 +49,15 @@ std::string RedactPasswords(const std::vector<ConnectionProperty>& properties);
 std::vector<std::string> PasswordValues(std::string_view connectionString);
 std::vector<std::string> PasswordValues(const std::vector<ConnectionProperty>& properties);
 
-// text with every occurrence of a secret replaced by "***". A secret of fewer
-// than four characters is replaced only where it stands as a whole token
-// (between delimiters, quotes or braces), so that the words that merely
-// contain its letters stay readable. With more than 256 secrets, which no real
-// string holds, the whole text becomes "***".
+// What RedactSecrets gives instead of a text that it withholds.
+extern const char* const kWithheldText;
+
+// text with every secret that stands as a password's value (after a key
+// naming a password and "=", up to the end of the value, as in "PWD=secret"
+// or "Password={secret}") replaced by "***". A text that holds a secret
+// anywhere else is withheld whole (kWithheldText): blanking "connect" out of
+// "Can't connect to server" would show the password all the same. With more
+// than 256 secrets, which no real string holds, the whole text becomes "***".
 std::string RedactSecrets(std::string text, const std::vector<std::string>& secrets);
 
 }  // namespace ado

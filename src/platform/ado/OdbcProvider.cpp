@@ -140,15 +140,18 @@ struct FailureContext {
         if (lost) code = context.timedOut ? status::AbortLimitReached : status::ConnectionLost;
     }
 
+    // Each text is redacted on its own, so that one withheld for holding a
+    // password leaves the SQLSTATE and native error of its record readable.
     std::string line = "ODBC: " + std::string(what) + " failed";
     for (const auto& d : diagnostics)
-        line += " [SQLSTATE " + d.state + ", native error " + std::to_string(d.native) + "] " + d.message;
+        line += " [SQLSTATE " + d.state + ", native error " + std::to_string(d.native) + "] " +
+                RedactSecrets(d.message, secrets);
     if (diagnostics.empty()) line += " (no diagnostic record)";
     line += connecting ? " -- connection string: " : " -- statement: ";
-    line += detail;
+    line += RedactSecrets(std::string(detail), secrets);
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
-    std::cerr << RedactSecrets(line, secrets) << std::endl;
+    std::cerr << line << std::endl;
     throw AdoError(code, RedactSecrets(description, secrets));
 }
 
