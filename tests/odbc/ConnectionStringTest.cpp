@@ -1,6 +1,7 @@
 // Reading ADO connection strings and choosing the provider they name.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,37 @@ TEST(ConnectionString, RedactSecretsHidesEveryFormOfAPassword) {
     for (const auto& c : cases)
         EXPECT_EQ(ado::RedactSecrets(c.message, ado::PasswordValues(c.connectionString)), c.expected)
             << c.connectionString << " | " << c.message;
+}
+
+// A megabyte of values nested in values: the search for passwords reads each
+// level once in each of its two readings (ADO's and ODBC's), never once per
+// way of reaching it, and a string that would need more says that its
+// passwords are unknown, which hides every text.
+TEST(ConnectionString, PasswordSearchReadsNestedValuesInLinearTime) {
+    auto enclose = [](const std::string& value, char open, char close) {
+        std::string out(1, open);
+        for (std::size_t at = 0, next; at <= value.size(); at = next + 1) {
+            next = std::min(value.find(close, at), value.size());
+            out.append(value, at, next - at);
+            if (next < value.size()) out.append(2, close);
+        }
+        return out + close;
+    };
+    const std::string innermost = "A=" + std::string(1 << 20, 'a') + ";PWD=segredo";
+    std::string braced = innermost, mixed = innermost;
+    for (int level = 0; level < 8; ++level) {
+        braced = "X=" + enclose(braced, '{', '}');
+        mixed = "X=" + (level % 2 ? enclose(mixed, '"', '"') : enclose(mixed, '{', '}'));
+    }
+    std::size_t read = 0;
+    const auto values = ado::PasswordValues(braced, &read);
+    EXPECT_LE(read, 2 * 9 * braced.size());
+    EXPECT_NE(std::find(values.begin(), values.end(), "segredo"), values.end());
+    EXPECT_EQ(ado::RedactSecrets("PWD=segredo", values), "PWD=***");
+
+    const auto unknown = ado::PasswordValues(mixed, &read);
+    EXPECT_LE(read, 2 * 9 * mixed.size() + 65536);
+    EXPECT_EQ(ado::RedactSecrets("login failed", unknown), "***");
 }
 
 TEST(ClassifyProvider, NamesWithOrWithoutVersion) {
