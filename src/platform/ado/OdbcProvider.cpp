@@ -13,15 +13,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "AdoError.h"
+#include "ClientSockets.h"
 #include "ConnectionString.h"
 #include "OdbcConnectionString.h"
 #include "Providers.h"
@@ -196,6 +200,69 @@ std::string upperAscii(std::string text) {
     return text;
 }
 
+// Ends a call that has outlived the command time-out by cutting the session's
+// network connection. A driver times a call out itself, but FreeTDS then
+// sends a cancel and waits as long again for the server to acknowledge it,
+// which a server behind a network that stopped forwarding never does: the
+// operator would wait twice the time-out. Once the driver has had a moment
+// past the time-out to end the call itself, the sockets it opened for the
+// session are shut down, the driver reads the end of the connection and
+// returns; the session is lost, as it was anyway.
+class Watchdog {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit Watchdog(std::vector<int> sockets) : sockets_(std::move(sockets)) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    void Arm(Clock::time_point deadline) {
+        {
+            std::lock_guard lock(mutex_);
+            deadline_ = deadline;
+        }
+        wake_.notify_one();
+    }
+    void Disarm() {
+        std::lock_guard lock(mutex_);
+        deadline_.reset();
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            if (!deadline_) {
+                wake_.wait(lock);
+            } else if (wake_.wait_until(lock, *deadline_) == std::cv_status::timeout && deadline_ &&
+                       Clock::now() >= *deadline_) {
+                // The call has not returned, and a driver closes a session's
+                // socket only as it fails a call and returns; Disarm waits
+                // for the lock meanwhile.
+                platform::ShutDownSockets(sockets_);
+                deadline_.reset();
+            }
+        }
+    }
+
+    std::vector<int> sockets_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<Clock::time_point> deadline_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
 class OdbcSession final : public Session {
 public:
     OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty>& properties);
@@ -215,6 +282,15 @@ private:
 
     // Marks the start of one call, for telling a time-out from a lost server.
     void starting() { started_ = Clock::now(); }
+    // Watches one public call, from its start to its return: one that runs
+    // past the command time-out and a short grace is cut off (see Watchdog).
+    struct Watch {
+        Watchdog* watchdog;
+        ~Watch() {
+            if (watchdog) watchdog->Disarm();
+        }
+    };
+    Watch watch();
     // A new statement, with the command time-out set on it.
     std::unique_ptr<Handle> newStatement();
     [[noreturn]] void fail(const Handle& handle, std::string_view what, std::string_view detail) {
@@ -247,6 +323,7 @@ private:
     long commandTimeout_ = 0;  // seconds; 0 waits for ever
     Clock::time_point started_ = Clock::now();
     std::vector<std::string> secrets_;
+    std::unique_ptr<Watchdog> watchdog_;
 };
 
 OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty>& properties)
@@ -278,12 +355,19 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
                            SQL_IS_UINTEGER);
 
     WideString wide = toWide(odbcString);
+    const std::vector<int> socketsBefore = platform::ClientSockets();
     const SQLRETURN rc = SQLDriverConnectW(connection_.get(), nullptr, wide.data(), SQL_NTS, nullptr, 0,
                                            nullptr, SQL_DRIVER_NOPROMPT);
     std::fill(wide.begin(), wide.end(), SQLWCHAR{0});
     if (!SQL_SUCCEEDED(rc))
         raise(SQL_HANDLE_DBC, connection_.get(), "connect", RedactPasswords(odbcString), true, secrets_);
     connected_ = true;
+    // The sockets the driver opened for this session, for the watchdog.
+    std::vector<int> sockets;
+    for (int fd : platform::ClientSockets())
+        if (std::find(socketsBefore.begin(), socketsBefore.end(), fd) == socketsBefore.end())
+            sockets.push_back(fd);
+    if (commandTimeout_ > 0 && !sockets.empty()) watchdog_ = std::make_unique<Watchdog>(std::move(sockets));
 
     // MySQL and MariaDB read a backslash in a string literal as an escape,
     // which no other database does: a typed "\" would swallow the closing
@@ -295,6 +379,8 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
 }
 
 OdbcSession::~OdbcSession() {
+    // Stopped first: the driver closes the sockets it watches.
+    watchdog_.reset();
     if (!connected_) return;
     // A transaction still open when the session goes is abandoned, never
     // committed: rolled back here when the session is sound, and by the
@@ -309,6 +395,16 @@ void OdbcSession::failOn(SQLSMALLINT type, SQLHANDLE handle, std::string_view wh
         commandTimeout_ > 0 && Clock::now() - started_ >= std::chrono::seconds(commandTimeout_);
     context.lost = &broken_;
     raise(type, handle, what, detail, false, secrets_, context);
+}
+
+OdbcSession::Watch OdbcSession::watch() {
+    if (!watchdog_) return {nullptr};
+    // The driver's own time-out comes first; the grace lets it end the call
+    // itself when the server still answers its cancel.
+    const auto grace =
+        std::min<Clock::duration>(std::chrono::milliseconds(commandTimeout_ * 250), std::chrono::seconds(1));
+    watchdog_->Arm(Clock::now() + std::chrono::seconds(commandTimeout_) + grace);
+    return {watchdog_.get()};
 }
 
 std::unique_ptr<Handle> OdbcSession::newStatement() {
@@ -342,6 +438,7 @@ bool OdbcSession::execute(Handle& statement, const std::string& sql) {
 }
 
 long OdbcSession::Execute(const std::string& sql) {
+    const Watch watching = watch();
     auto statement = newStatement();
     if (!execute(*statement, sql)) return 0;  // a searched DELETE or UPDATE that found no row
 
@@ -364,6 +461,7 @@ long OdbcSession::Execute(const std::string& sql) {
 }
 
 RowSet OdbcSession::Query(const std::string& sql) {
+    const Watch watching = watch();
     auto statement = newStatement();
     if (!execute(*statement, sql)) return {};
     for (;;) {
@@ -494,6 +592,7 @@ void OdbcSession::restoreAutocommit(std::string_view what) {
 }
 
 void OdbcSession::BeginTransaction() {
+    const Watch watching = watch();
     starting();
     if (!setAutocommit(false)) failOn(SQL_HANDLE_DBC, connection_.get(), "BeginTrans", "autocommit off");
 }
@@ -503,6 +602,7 @@ void OdbcSession::BeginTransaction() {
 // nobody asked for, so it is marked broken (and dropped by the connection)
 // without turning the commit into a failure.
 void OdbcSession::Commit() {
+    const Watch watching = watch();
     starting();
     if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT)))
         failOn(SQL_HANDLE_DBC, connection_.get(), "CommitTrans", "COMMIT");
@@ -513,6 +613,7 @@ void OdbcSession::Commit() {
 // later commit would take its half-done work with it: the session is marked
 // broken, so the connection drops it and the server rolls back.
 void OdbcSession::Rollback() {
+    const Watch watching = watch();
     starting();
     if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK))) {
         broken_ = true;
@@ -563,6 +664,7 @@ bool sameName(const Variant& value, const std::string& name) {
 }
 
 RowSet OdbcSession::TablesSchema(const std::string& tableName, const std::string& tableType) {
+    const Watch watching = watch();
     const auto catalog = currentCatalog();
     WideString wideCatalog = toWide(catalog.value_or(""));
     WideString wideTable = toWide(patternFor(tableName));
@@ -589,6 +691,7 @@ RowSet OdbcSession::TablesSchema(const std::string& tableName, const std::string
 }
 
 RowSet OdbcSession::ColumnsSchema(const std::string& tableName, const std::string& columnName) {
+    const Watch watching = watch();
     const auto catalog = currentCatalog();
     WideString wideCatalog = toWide(catalog.value_or(""));
     WideString wideTable = toWide(patternFor(tableName));
