@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <functional>
 #include <iterator>
 #include <map>
 
@@ -289,6 +288,31 @@ std::vector<std::string> found(PasswordSearch& search, std::size_t* charactersRe
     return std::move(search.values);
 }
 
+// Where pattern begins in text, overlapping occurrences included, in time
+// proportional to the two lengths (Knuth, Morris and Pratt): passwords and
+// texts may both be long, and a naive search is quadratic on some of them.
+std::vector<std::size_t> occurrences(std::string_view pattern, std::string_view text) {
+    std::vector<std::size_t> found;
+    if (pattern.empty()) return found;
+    // fallback[i]: the length of the longest proper prefix of pattern that
+    // is also a suffix of its first i + 1 characters.
+    std::vector<std::size_t> fallback(pattern.size(), 0);
+    for (std::size_t i = 1, k = 0; i < pattern.size(); ++i) {
+        while (k > 0 && pattern[i] != pattern[k]) k = fallback[k - 1];
+        if (pattern[i] == pattern[k]) ++k;
+        fallback[i] = k;
+    }
+    for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
+        while (k > 0 && text[i] != pattern[k]) k = fallback[k - 1];
+        if (text[i] == pattern[k]) ++k;
+        if (k == pattern.size()) {
+            found.push_back(i + 1 - k);
+            k = fallback[k - 1];
+        }
+    }
+    return found;
+}
+
 // Whether the text from at to end stands where a password's value stands:
 // after a key that names a password and "=" (blanks, and an opening brace or
 // quote, between them), and up to the end of the value. Shown there as
@@ -396,17 +420,11 @@ std::string RedactSecrets(std::string text, const std::vector<std::string>& secr
         return after != hidden.begin() && std::prev(after)->second >= end;
     };
     for (const std::string* secret : ordered) {
-        const std::boyer_moore_searcher searcher(secret->begin(), secret->end());
-        for (auto from = text.cbegin();;) {
-            const auto found = std::search(from, text.cend(), searcher);
-            if (found == text.cend()) break;
-            const auto at = static_cast<std::size_t>(found - text.cbegin());
+        for (std::size_t at : occurrences(*secret, text)) {
             const std::size_t end = at + secret->size();
-            if (!alreadyHidden(at, end)) {
-                if (!standsAsPassword(text, at, end)) return kWithheldText;
-                hidden[at] = end;
-            }
-            from = found + 1;
+            if (alreadyHidden(at, end)) continue;
+            if (!standsAsPassword(text, at, end)) return kWithheldText;
+            hidden[at] = end;
         }
     }
     std::string out;
