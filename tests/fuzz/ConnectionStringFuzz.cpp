@@ -5,7 +5,8 @@
 // provider and translated into the ODBC connection string of each provider
 // that goes through ODBC. What is checked:
 // - the parsed properties are well formed and FindProperty agrees with them;
-// - a password never survives redaction (ADO and ODBC forms);
+// - a password never survives redaction (ADO and ODBC forms), nor shows in a
+//   driver message redacted with the passwords found in the string;
 // - read back the way the ODBC driver manager reads it, and the way the
 //   driver's family reads it (FreeTDS: a braced value ends at "};" and keeps
 //   "}}"; MariaDB: braces only for the keys it knows, any other value ends at
@@ -349,6 +350,26 @@ void checkRedaction(const std::string& text, const std::vector<ConnectionPropert
     }
 }
 
+// RedactSecrets with what PasswordValues finds: a driver message never shows
+// a password, whether it stands there as one or as a word of the message.
+void checkSecrets(const std::string& text, const std::vector<ConnectionProperty>& properties) {
+    const auto secrets = ado::PasswordValues(text);
+    for (const auto& secret : properties) {
+        if (!ado::IsPasswordKey(secret.key) || secret.value.empty()) continue;
+        for (auto [before, after] :
+             {std::pair{"Can't connect ", " to server"}, std::pair{"x PWD=", ";UID=u"}}) {
+            const std::string& v = secret.value;
+            if (std::string_view(before).find(v) != std::string_view::npos ||
+                std::string_view(after).find(v) != std::string_view::npos ||
+                std::string_view(ado::kWithheldText).find(v) != std::string_view::npos ||
+                v.find_first_not_of('*') == std::string::npos)
+                continue;
+            const std::string shown = ado::RedactSecrets(before + v + after, secrets);
+            Check(shown.find(v) == std::string::npos, "a driver message never shows a password");
+        }
+    }
+}
+
 void checkProperties(const std::vector<ConnectionProperty>& properties) {
     for (const auto& p : properties) {
         Check(!p.key.empty(), "a key is never empty");
@@ -379,6 +400,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto properties = ado::ParseConnectionString(text);
         ado::FindProperty(properties, "Provider");
         ado::RedactPasswords(text);
+        ado::RedactSecrets(text, ado::PasswordValues(text));
         ado::ClassifyProvider(text);
         ado::RequestedLoginTimeout(properties);
         for (auto kind : {ado::ProviderKind::SqlServer, ado::ProviderKind::Access, ado::ProviderKind::Odbc})
@@ -391,6 +413,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto properties = ado::ParseConnectionString(text);
     checkProperties(properties);
     checkRedaction(text, properties);
+    checkSecrets(text, properties);
 
     const ado::ProviderKind kind = ado::ClassifyProvider(text);
     Check(kind == ado::ClassifyProvider(withAsciiCase(text, true)) &&

@@ -9,6 +9,7 @@
 #include "MariaDbServer.h"
 #include "ado/AdoError.h"
 #include "ado/Connection.h"
+#include "ado/ConnectionString.h"
 #include "ado/Recordset.h"
 #include "ado/StatusCodes.h"
 
@@ -235,6 +236,27 @@ TEST_F(MariaDbProvider, AFailedConnectionNeverShowsThePassword) {
     }
 }
 
+// A password that is a common word and stands in the driver's own message
+// ("Can't connect to server ..."): the message is withheld, never blanked
+// word by word, and its SQLSTATE and native error stay.
+TEST_F(MariaDbProvider, ADriverMessageHoldingThePasswordIsWithheldWhole) {
+    Connection connection;
+    ::testing::internal::CaptureStderr();
+    std::string description;
+    try {
+        connection.Open(
+            "Provider=MSDASQL;Driver={MariaDB Unicode};Server=127.0.0.1;Port=1;User=root;PWD=connect");
+    } catch (const AdoError& e) {
+        description = e.description();
+    }
+    const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(description, ado::kWithheldText);
+    EXPECT_NE(diagnostics.find("[SQLSTATE HY000, native error 2002] " + std::string(ado::kWithheldText)),
+              std::string::npos)
+        << diagnostics;
+    EXPECT_EQ(diagnostics.find("Can't"), std::string::npos) << diagnostics;
+}
+
 // ODBC's way to write a password holding ";" or "}": in braces, "}}" for "}".
 TEST_F(MariaDbProvider, ABracedPasswordReachesTheDriverWhole) {
     std::string braced = "{";
@@ -326,6 +348,28 @@ TEST_F(MariaDbProvider, EachStringIsReadAsTheProgramReadsItOrRefused) {
                 << diagnostics;
         }
         if (status == 0) expectDroppedSessionStaysLost(connection, *server_);
+    }
+}
+
+// A session the server has dropped while idle: whatever SQLSTATE the driver
+// wraps its "server has gone away" in, each step reports a lost connection.
+TEST_F(MariaDbProvider, ASessionDroppedWhileIdleIsReportedAsLost) {
+    const std::vector<std::function<void(Connection&)>> steps = {
+        [](Connection& c) { c.BeginTrans(); },
+        [](Connection& c) { c.Execute("DELETE FROM Exame_BK"); },
+        [](Connection& c) { Recordset().Open("SELECT count(*) FROM Exame", c); },
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        Connection connection;
+        connection.Open(server_->ConnectionString());
+        Recordset id;
+        id.Open("SELECT CONNECTION_ID()", connection);
+        server_->RunSql("KILL " + ado::ToText(id.Fields(0).Value()));
+        id.Close();
+        ::testing::internal::CaptureStderr();
+        const auto status = statusOf([&] { steps[i](connection); });
+        const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, 0x80070040u) << "step " << i << ": " << diagnostics;
     }
 }
 

@@ -323,6 +323,11 @@ TEST(StatusForSqlState, MapsEachKindOfFailure) {
         {"HY001", 0, false, 0x8007000Eu},     {"HY010", 0, false, 0x80004005u},
         {"08003", 0, false, 0x80070040u},     {"HY000", 2055, false, 0x80070040u},
         {"HY000", 5014, false, 0x80070040u},
+        // A lost connection is told by its native number whatever SQLSTATE
+        // wraps it, never as a lack of memory.
+        {"HY001", 2013, false, 0x80070040u},  {"HY001", 2006, true, 0x80040E96u},
+        {"S1000", 5013, false, 0x80070040u},  {"01000", 20017, false, 0x80070040u},
+        {"42000", 20004, false, 0x80070040u}, {"HY000", 20006, false, 0x80070040u},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ado::StatusForSqlState(c.state, c.native, c.connecting), c.status)

@@ -13,15 +13,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "AdoError.h"
+#include "ClientSockets.h"
 #include "ConnectionString.h"
 #include "OdbcConnectionString.h"
 #include "Providers.h"
@@ -140,15 +144,18 @@ struct FailureContext {
         if (lost) code = context.timedOut ? status::AbortLimitReached : status::ConnectionLost;
     }
 
+    // Each text is redacted on its own, so that one withheld for holding a
+    // password leaves the SQLSTATE and native error of its record readable.
     std::string line = "ODBC: " + std::string(what) + " failed";
     for (const auto& d : diagnostics)
-        line += " [SQLSTATE " + d.state + ", native error " + std::to_string(d.native) + "] " + d.message;
+        line += " [SQLSTATE " + d.state + ", native error " + std::to_string(d.native) + "] " +
+                RedactSecrets(d.message, secrets);
     if (diagnostics.empty()) line += " (no diagnostic record)";
     line += connecting ? " -- connection string: " : " -- statement: ";
-    line += detail;
+    line += RedactSecrets(std::string(detail), secrets);
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
-    std::cerr << RedactSecrets(line, secrets) << std::endl;
+    std::cerr << line << std::endl;
     throw AdoError(code, RedactSecrets(description, secrets));
 }
 
@@ -193,6 +200,69 @@ std::string upperAscii(std::string text) {
     return text;
 }
 
+// Ends a call that has outlived the command time-out by cutting the session's
+// network connection. A driver times a call out itself, but FreeTDS then
+// sends a cancel and waits as long again for the server to acknowledge it,
+// which a server behind a network that stopped forwarding never does: the
+// operator would wait twice the time-out. Once the driver has had a moment
+// past the time-out to end the call itself, the sockets it opened for the
+// session are shut down, the driver reads the end of the connection and
+// returns; the session is lost, as it was anyway.
+class Watchdog {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit Watchdog(std::vector<int> sockets) : sockets_(std::move(sockets)) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    void Arm(Clock::time_point deadline) {
+        {
+            std::lock_guard lock(mutex_);
+            deadline_ = deadline;
+        }
+        wake_.notify_one();
+    }
+    void Disarm() {
+        std::lock_guard lock(mutex_);
+        deadline_.reset();
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            if (!deadline_) {
+                wake_.wait(lock);
+            } else if (wake_.wait_until(lock, *deadline_) == std::cv_status::timeout && deadline_ &&
+                       Clock::now() >= *deadline_) {
+                // The call has not returned, and a driver closes a session's
+                // socket only as it fails a call and returns; Disarm waits
+                // for the lock meanwhile.
+                platform::ShutDownSockets(sockets_);
+                deadline_.reset();
+            }
+        }
+    }
+
+    std::vector<int> sockets_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<Clock::time_point> deadline_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
 class OdbcSession final : public Session {
 public:
     OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty>& properties);
@@ -218,6 +288,15 @@ private:
 
     // Marks the start of one call, for telling a time-out from a lost server.
     void starting() { started_ = Clock::now(); }
+    // Watches one public call, from its start to its return: one that runs
+    // past the command time-out and a short grace is cut off (see Watchdog).
+    struct Watch {
+        Watchdog* watchdog;
+        ~Watch() {
+            if (watchdog) watchdog->Disarm();
+        }
+    };
+    Watch watch();
     // A new statement, with the command time-out set on it.
     std::unique_ptr<Handle> newStatement();
     [[noreturn]] void fail(const Handle& handle, std::string_view what, std::string_view detail) {
@@ -256,6 +335,7 @@ private:
     long commandTimeout_ = 0;  // seconds; 0 waits for ever
     Clock::time_point started_ = Clock::now();
     std::vector<std::string> secrets_;
+    std::unique_ptr<Watchdog> watchdog_;
 };
 
 OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty>& properties)
@@ -291,18 +371,26 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
                            SQL_IS_UINTEGER);
 
     WideString wide = toWide(odbcString);
+    const std::vector<int> socketsBefore = platform::ClientSockets();
     const SQLRETURN rc = SQLDriverConnectW(connection_.get(), nullptr, wide.data(), SQL_NTS, nullptr, 0,
                                            nullptr, SQL_DRIVER_NOPROMPT);
     std::fill(wide.begin(), wide.end(), SQLWCHAR{0});
     if (!SQL_SUCCEEDED(rc))
         raise(SQL_HANDLE_DBC, connection_.get(), "connect", RedactPasswords(odbcString), true, secrets_);
     connected_ = true;
+    // The sockets the driver opened for this session, for the watchdog.
+    std::vector<int> sockets;
+    for (int fd : platform::ClientSockets())
+        if (std::find(socketsBefore.begin(), socketsBefore.end(), fd) == socketsBefore.end())
+            sockets.push_back(fd);
+    if (commandTimeout_ > 0 && !sockets.empty()) watchdog_ = std::make_unique<Watchdog>(std::move(sockets));
 
     // A constructor that throws runs no destructor: a session refused from
     // here on is disconnected before the failure leaves.
     try {
         confirmSafety(family);
     } catch (...) {
+        watchdog_.reset();
         SQLDisconnect(connection_.get());
         connected_ = false;
         throw;
@@ -347,6 +435,8 @@ void OdbcSession::confirmSafety(DriverFamily family) {
 }
 
 OdbcSession::~OdbcSession() {
+    // Stopped first: the driver closes the sockets it watches.
+    watchdog_.reset();
     if (!connected_) return;
     // A transaction still open when the session goes is abandoned, never
     // committed: rolled back here when the session is sound, and by the
@@ -361,6 +451,16 @@ void OdbcSession::failOn(SQLSMALLINT type, SQLHANDLE handle, std::string_view wh
         commandTimeout_ > 0 && Clock::now() - started_ >= std::chrono::seconds(commandTimeout_);
     context.lost = &broken_;
     raise(type, handle, what, detail, false, secrets_, context);
+}
+
+OdbcSession::Watch OdbcSession::watch() {
+    if (!watchdog_) return {nullptr};
+    // The driver's own time-out comes first; the grace lets it end the call
+    // itself when the server still answers its cancel.
+    const auto grace =
+        std::min<Clock::duration>(std::chrono::milliseconds(commandTimeout_ * 250), std::chrono::seconds(1));
+    watchdog_->Arm(Clock::now() + std::chrono::seconds(commandTimeout_) + grace);
+    return {watchdog_.get()};
 }
 
 std::unique_ptr<Handle> OdbcSession::newStatement() {
@@ -394,6 +494,7 @@ bool OdbcSession::execute(Handle& statement, const std::string& sql) {
 }
 
 long OdbcSession::Execute(const std::string& sql) {
+    const Watch watching = watch();
     auto statement = newStatement();
     if (!execute(*statement, sql)) return 0;  // a searched DELETE or UPDATE that found no row
 
@@ -416,6 +517,7 @@ long OdbcSession::Execute(const std::string& sql) {
 }
 
 RowSet OdbcSession::Query(const std::string& sql) {
+    const Watch watching = watch();
     auto statement = newStatement();
     if (!execute(*statement, sql)) return {};
     for (;;) {
@@ -546,6 +648,7 @@ void OdbcSession::restoreAutocommit(std::string_view what) {
 }
 
 void OdbcSession::BeginTransaction() {
+    const Watch watching = watch();
     starting();
     if (!setAutocommit(false)) failOn(SQL_HANDLE_DBC, connection_.get(), "BeginTrans", "autocommit off");
 }
@@ -559,6 +662,7 @@ void OdbcSession::BeginTransaction() {
 // may have been carried out by the server all the same; CommitReplyLost says
 // so to whoever must find out.
 void OdbcSession::Commit() {
+    const Watch watching = watch();
     starting();
     commitReplyLost_ = false;
     if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT))) {
@@ -576,6 +680,7 @@ void OdbcSession::Commit() {
 // later commit would take its half-done work with it: the session is marked
 // broken, so the connection drops it and the server rolls back.
 void OdbcSession::Rollback() {
+    const Watch watching = watch();
     starting();
     if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK))) {
         broken_ = true;
@@ -669,6 +774,7 @@ bool sameName(const Variant& value, const std::string& name) {
 }
 
 RowSet OdbcSession::TablesSchema(const std::string& tableName, const std::string& tableType) {
+    const Watch watching = watch();
     const auto catalog = currentCatalog();
     WideString wideCatalog = toWide(catalog.value_or(""));
     WideString wideTable = toWide(patternFor(tableName));
@@ -695,6 +801,7 @@ RowSet OdbcSession::TablesSchema(const std::string& tableName, const std::string
 }
 
 RowSet OdbcSession::ColumnsSchema(const std::string& tableName, const std::string& columnName) {
+    const Watch watching = watch();
     const auto catalog = currentCatalog();
     WideString wideCatalog = toWide(catalog.value_or(""));
     WideString wideTable = toWide(patternFor(tableName));
@@ -734,11 +841,30 @@ RowSet OdbcSession::ColumnsSchema(const std::string& tableName, const std::strin
 
 bool IsConnectionLost(std::string_view state, long nativeError) {
     if (isClass(state, "08")) return true;
-    return state == "HY000" && (nativeError == 2006 || nativeError == 2013 || nativeError == 2055 ||
-                                nativeError == 5013 || nativeError == 5014);
+    // The client libraries' own numbers for a connection that has gone,
+    // whatever SQLSTATE the driver wraps them in (MariaDB's driver says
+    // HY000, or HY001 when it fails to switch autocommit; FreeTDS a warning
+    // of class 01 for an end of stream). A server's message that happened to
+    // carry one of these numbers would end the session as lost: the safe way
+    // to be wrong.
+    switch (nativeError) {
+        case 2006:   // MySQL client: server has gone away
+        case 2013:   // MySQL client: lost connection during query
+        case 2055:   // MySQL client: lost connection, system error
+        case 5013:   // MariaDB Connector/C: read error on the network
+        case 5014:   // MariaDB Connector/C: write error on the network
+        case 20004:  // FreeTDS: read from the server failed
+        case 20006:  // FreeTDS: write to the server failed
+        case 20017:  // FreeTDS: unexpected end of stream from the server
+            return true;
+        default:
+            return false;
+    }
 }
 
 std::uint32_t StatusForSqlState(std::string_view state, long nativeError, bool connecting) {
+    if (IsConnectionLost(state, nativeError))
+        return connecting ? status::CannotConnect : status::ConnectionLost;
     if (state == "HY001") return status::OutOfMemory;
     if (isClass(state, "28")) return status::AuthenticationFailed;
     if (connecting) return status::CannotConnect;
@@ -746,7 +872,6 @@ std::uint32_t StatusForSqlState(std::string_view state, long nativeError, bool c
     if (isClass(state, "23")) return status::IntegrityViolation;
     if (state == "HYT00" || state == "HYT01" || state == "40001" || state == "HY008")
         return status::AbortLimitReached;
-    if (IsConnectionLost(state, nativeError)) return status::ConnectionLost;
     if (state == "IM002" || state == "IM003" || state == "IM004" || state == "IM006")
         return status::CannotConnect;
     if (state == "HY000") {
