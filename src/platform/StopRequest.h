@@ -14,19 +14,17 @@ namespace platform {
 
 class StopRequests {
 public:
+    // Forgets any earlier request.
     StopRequests();
     ~StopRequests();
     StopRequests(const StopRequests&) = delete;
     StopRequests& operator=(const StopRequests&) = delete;
 };
 
-// Whether a stop was asked for since the program started (or since
-// ClearStopRequest). Safe from any thread.
+// Whether a stop was asked for since the last guard was made. Safe from any
+// thread.
 bool StopRequested() noexcept;
 // What asked for it ("SIGINT", "SIGTERM", "Ctrl+C", ...), or empty text.
 const char* StopRequestName() noexcept;
-// Asks for a stop as the signal named would; name must stay valid.
-void RequestStop(const char* name) noexcept;
-void ClearStopRequest() noexcept;
 
 }  // namespace platform

@@ -27,6 +27,7 @@ extern "C" void onStopSignal(int signalNumber) {
 }  // namespace
 
 StopRequests::StopRequests() {
+    requested.store(nullptr);
     struct sigaction stop {};
     stop.sa_handler = onStopSignal;
     sigemptyset(&stop.sa_mask);
@@ -55,14 +56,6 @@ bool StopRequested() noexcept {
 const char* StopRequestName() noexcept {
     const char* name = requested.load();
     return name ? name : "";
-}
-
-void RequestStop(const char* name) noexcept {
-    requested.store(name);
-}
-
-void ClearStopRequest() noexcept {
-    requested.store(nullptr);
 }
 
 }  // namespace platform

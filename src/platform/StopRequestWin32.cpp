@@ -39,6 +39,7 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 // A closed pipe makes WriteFile fail with ERROR_NO_DATA on Windows; there is
 // no signal to ignore.
 StopRequests::StopRequests() {
+    requested.store(nullptr);
     runEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
@@ -55,14 +56,6 @@ bool StopRequested() noexcept {
 const char* StopRequestName() noexcept {
     const char* name = requested.load();
     return name ? name : "";
-}
-
-void RequestStop(const char* name) noexcept {
-    requested.store(name);
-}
-
-void ClearStopRequest() noexcept {
-    requested.store(nullptr);
 }
 
 }  // namespace platform

@@ -76,9 +76,9 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         }
         account.removed.push_back({statement.table, recordsAfetados});
     }
-
     if (observer && !observer->BeforeCommit(Terminação, account)) return withheld();
     const CommitNotice notice(observer, Terminação, account);
+
     // A commit that fails has removed nothing; saying so keeps the command
     // from reporting success (and from going on to the twins).
     if (!ado.TransaçãoFinalizar(fCN)) {

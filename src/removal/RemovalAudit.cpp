@@ -279,11 +279,8 @@ std::string CommitLine(const AuditAttempt& attempt, std::string_view set, std::s
 }
 
 std::string StrictAuditMessage(std::string_view root, bool liveCommitted) {
-    std::string message =
-        "Não foi possível gravar o registro de auditoria no log do sistema. Com a auditoria estrita, nada "
-        "foi "
-        "removido de '" +
-        std::string(root) + "'.";
+    std::string message = "Não foi possível gravar o registro de auditoria no log do sistema. ";
+    message += "Com a auditoria estrita, nada foi removido de '" + std::string(root) + "'.";
     if (liveCommitted) message += " A remoção de 'Exame' já havia sido confirmada.";
     return message;
 }
@@ -397,7 +394,7 @@ RemovalReport RemovalAudit::Remove(const std::string& numeroExame, ado::Connecti
     return report;
 }
 
-void RemovalAudit::write(AuditAttempt& attempt, const RemovalReport& report) noexcept {
+void RemovalAudit::write(const AuditAttempt& attempt, const RemovalReport& report) noexcept {
     try {
         log_.Write(AuditSeverity(report), AuditLine(attempt, report));
     } catch (...) {

@@ -111,7 +111,7 @@ public:
 
 private:
     class Commits;
-    void write(AuditAttempt& attempt, const RemovalReport& report) noexcept;
+    void write(const AuditAttempt& attempt, const RemovalReport& report) noexcept;
 
     platform::SystemLog& log_;
     std::string_view origin_;
