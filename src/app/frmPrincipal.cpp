@@ -72,12 +72,10 @@ frmPrincipal::frmPrincipal(platform::Toolkit* toolkit, QWidget* parent)
 
     // The core keeps every exception out of the event loop. While it works
     // nothing runs through the event loop but the modal message boxes, which
-    // keep input away from this window; a close request is refused.
+    // keep input away from this window; a close request that comes meanwhile
+    // closes the window once the removal has ended.
     connect(cmdAtualizar, &QPushButton::clicked, this, [this] {
-        if (busy_) return;
-        busy_ = true;
-        core_.ClickRemover(txtNumExame->text().toStdString());
-        busy_ = false;
+        if (core_.ClickRemover(txtNumExame->text().toStdString())) close();
     });
 }
 
@@ -142,7 +140,7 @@ void frmPrincipal::moveEvent(QMoveEvent* event) {
 }
 
 void frmPrincipal::closeEvent(QCloseEvent* event) {
-    if (busy_) {
+    if (!core_.RequestClose()) {
         event->ignore();
         return;
     }

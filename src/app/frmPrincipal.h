@@ -43,9 +43,9 @@ public:
     // it is centred again once the window manager has framed it.
     void centreOnScreen();
 
-    // True while the click of "Remover" runs: the window then takes no close
-    // request.
-    bool busy() const { return busy_; }
+    // True while the click of "Remover" runs: a close request then waits for
+    // its end.
+    bool busy() const { return core_.Busy(); }
 
     platform::Toolkit& toolkit() { return *toolkit_; }
     app::frmPrincipalCore& core() { return core_; }
@@ -71,6 +71,5 @@ private:
     std::unique_ptr<platform::Toolkit> ownToolkit_;
     platform::Toolkit* toolkit_;
     app::frmPrincipalCore core_;
-    bool busy_ = false;
     bool centreWhenFramed_ = false;
 };

@@ -74,8 +74,20 @@ removal::RemovalReport frmPrincipalCore::Remover(const std::string& txtNumExame)
     return audit_->Remove(txtNumExame, DE::Instance().Conexão_Atual(), toolkit_);
 }
 
-void frmPrincipalCore::ClickRemover(const std::string& txtNumExame) {
+bool frmPrincipalCore::ClickRemover(const std::string& txtNumExame) {
+    if (busy_) return false;
+    busy_ = true;
+    closeRequested_ = false;
     platform::RunGuarded(toolkit_, [&] { cmdAtualizar_Click(txtNumExame); });
+    busy_ = false;
+    // A program that has ended has no window left to close.
+    return closeRequested_ && !toolkit_.Ended();
+}
+
+bool frmPrincipalCore::RequestClose() {
+    if (!busy_) return true;
+    closeRequested_ = true;
+    return false;
 }
 
 void frmPrincipalCore::Deleta_Exame_em_Cascata_old(ado::Connection& fCN, const std::string& Num_Exame,

@@ -11,8 +11,8 @@
 //    before showing anything; when it returns false the program leaves with
 //    toolkit.ExitCode() and the window is never shown;
 //  - on a click of the button, calls ClickRemover() with the text box's text
-//    exactly as typed (UTF-8), and accepts no input and no close request
-//    until it returns.
+//    exactly as typed (UTF-8), and closes the window when it returns true;
+//  - on a close request, closes the window only when RequestClose() says so.
 #pragma once
 
 #include <memory>
@@ -72,8 +72,19 @@ public:
 
     // The event as a front end delivers it: cmdAtualizar_Click, with what it
     // does not catch ending the program through the run-time error report, so
-    // that no exception reaches the front end's event loop.
-    void ClickRemover(const std::string& txtNumExame);
+    // that no exception reaches the front end's event loop. A click that
+    // arrives while a removal runs (through a message box's own event loop)
+    // is ignored. True when the operator asked to close the window during the
+    // removal and the program goes on: the front end closes the window now.
+    bool ClickRemover(const std::string& txtNumExame);
+
+    // A request to close the window (its close control, the window manager):
+    // true when the window closes now. During a removal the window stays, and
+    // the request is kept for the removal's end (ClickRemover's result).
+    bool RequestClose();
+
+    // True while a removal runs.
+    bool Busy() const { return busy_; }
 
     // The older six-table cascade, kept public on the window.
     void Deleta_Exame_em_Cascata_old(ado::Connection& fCN, const std::string& Num_Exame,
@@ -89,6 +100,8 @@ private:
     std::unique_ptr<removal::RemovalAudit> audit_;  // made at the first removal
     std::string configurationFile_;
     bool strictAudit_ = false;
+    bool busy_ = false;
+    bool closeRequested_ = false;  // during the removal that runs
 };
 
 }  // namespace app

@@ -1,5 +1,6 @@
 #include "CascadeDelete.h"
 
+#include "CommitCheck.h"
 #include "ErrorPrompt.h"
 #include "ExamTables.h"
 #include "clsADO.h"
@@ -79,11 +80,31 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
     if (observer && !observer->BeforeCommit(Terminação, account)) return withheld();
     const CommitNotice notice(observer, Terminação, account);
 
-    // A commit that fails has removed nothing; saying so keeps the command
-    // from reporting success (and from going on to the twins).
+    // A commit that the database refused has removed nothing; saying so
+    // keeps the command from reporting success (and from going on to the
+    // twins).
     if (!ado.TransaçãoFinalizar(fCN)) {
-        showFailure(ui, "Ao confirmar a remoção em '" + root, stopped("confirmacao"));
-        account.end = CascadeReport::End::RolledBack;
+        const std::string error = stopped("confirmacao");
+        // A commit whose reply was lost may have been carried out all the
+        // same: what the database holds now says which.
+        const bool replyLost = fCN.CommitOutcomeUnknown();
+        const CommitFound found =
+            replyLost ? FindCommitOutcome(fCN, Num_Exame, Terminação) : CommitFound::NotCommitted;
+        if (found == CommitFound::Committed) {
+            account.end = CascadeReport::End::CommittedOnCheck;
+            return true;
+        }
+        if (found == CommitFound::Unknown) {
+            account.end = CascadeReport::End::Uncertain;
+            ui.MsgBox("Não se sabe se o exame foi removido de '" + root +
+                          "': a resposta do banco de dados à confirmação não chegou e não foi possível "
+                          "verificar.\n\nVerifique no banco de dados se o exame '" +
+                          Num_Exame + "' ainda está em '" + root + "' antes de tentar novamente.\n\n" + error,
+                      platform::vbOKOnly, kTitle);
+            return false;
+        }
+        showFailure(ui, "Ao confirmar a remoção em '" + root, error);
+        account.end = replyLost ? CascadeReport::End::RolledBackOnCheck : CascadeReport::End::RolledBack;
         if (fCN.InTransaction() && !ado.TransaçãoCancelar(fCN))
             account.end = CascadeReport::End::RollbackFailed;
         return false;

@@ -21,6 +21,12 @@ struct CascadeReport {
         Committed,       // every statement ran and the commit succeeded
         RolledBack,      // stopped; its statements were rolled back
         RollbackFailed,  // stopped, and the rollback itself failed
+        // The reply to the commit was lost, and a look at the database on a
+        // new connection found the set committed, not committed, or could
+        // not tell.
+        CommittedOnCheck,
+        RolledBackOnCheck,
+        Uncertain,
     };
     struct TableRows {
         std::string_view table;
@@ -30,7 +36,8 @@ struct CascadeReport {
     End end = End::NotRun;
     std::vector<TableRows> removed;  // one entry per statement that succeeded
     // When it stopped: the table whose statement failed, or "inicio" (the
-    // transaction could not begin) or "confirmacao" (the commit failed).
+    // transaction could not begin) or "confirmacao" (the commit failed, or
+    // its reply was lost).
     std::string failedAt;
     std::string error;  // the failure as the operator read it: number " - " text
 };
@@ -55,7 +62,11 @@ public:
 
 // True when every statement ran and the transaction was committed. On the
 // first failure the operator is told which table and why, the transaction is
-// rolled back and the result is false.
+// rolled back and the result is false. When the reply to the commit is lost,
+// a new connection finds out whether the set was committed; the operator is
+// told the commit's failure when it was not, and that nobody knows (and that
+// the examination must be checked before trying again) when that cannot be
+// found out.
 // report, when given, receives what the call did; observer, when given,
 // follows it.
 bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,

@@ -234,6 +234,12 @@ std::string_view SetEndToken(CascadeReport::End end) {
             return "desfeito";
         case CascadeReport::End::RollbackFailed:
             return "desfazer_falhou";
+        case CascadeReport::End::CommittedOnCheck:
+            return "confirmado_verificado";
+        case CascadeReport::End::RolledBackOnCheck:
+            return "desfeito_verificado";
+        case CascadeReport::End::Uncertain:
+            return "incerto";
         case CascadeReport::End::NotRun:
             break;
     }
@@ -339,7 +345,8 @@ public:
     }
 
     void AfterCommit(std::string_view suffix, const CascadeReport& report) noexcept override {
-        const bool committed = report.end == CascadeReport::End::Committed;
+        const bool committed =
+            report.end == CascadeReport::End::Committed || report.end == CascadeReport::End::CommittedOnCheck;
         write(committed ? platform::LogSeverity::Notice : platform::LogSeverity::Error, suffix, "depois",
               report);
         liveCommitted_ = liveCommitted_ || (committed && suffix.empty());

@@ -184,6 +184,41 @@ TEST_F(FrmPrincipalCoreTest, EveryClickThatReachesTheDatabaseIsRecordedInTheLog)
     EXPECT_EQ(receiver.Next(false), "") << "the empty number never reached the database";
 }
 
+TEST_F(FrmPrincipalCoreTest, ACloseRequestDuringARemovalClosesTheWindowWhenItEnds) {
+    useWindowsDirectory(temp.path(),
+                        "CONN_SERVER=" + testing_support::CreateSqliteExamDatabase(temp.file("e.db")));
+    app::frmPrincipalCore w(ui);
+    ASSERT_TRUE(w.Load());
+    EXPECT_TRUE(w.RequestClose()) << "no removal runs";
+    const struct {
+        const char* name;
+        bool closeAsked;
+        bool programEnds;
+        bool closes;
+    } cases[] = {
+        {"close asked", true, false, true},
+        {"no close asked after one was", false, false, false},
+        {"close asked, then the program ended", true, true, false},  // last: ending is for good
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t boxes = ui.calls.size();
+        ui.onMessageBox = [&](const testing_support::MessageBoxCall&) {
+            EXPECT_TRUE(w.Busy());
+            EXPECT_FALSE(w.ClickRemover("1004")) << "a second click inside the removal";
+            if (c.closeAsked) {
+                EXPECT_FALSE(w.RequestClose());
+            }
+            if (c.programEnds) ui.End(2);
+        };
+        ui.AnswerNext(platform::vbCancel);
+        EXPECT_EQ(w.ClickRemover("1004"), c.closes);
+        EXPECT_FALSE(w.Busy());
+        EXPECT_EQ(ui.calls.size(), boxes + 1) << "only the confirmation, once";
+    }
+    ui.onMessageBox = nullptr;
+}
+
 TEST(UpperCaseTest, LettersOneForOneAndForeignBytesKept) {
     const std::pair<std::string, std::string> cases[] = {
         {"/tmp/configuração/quelvomir.ini", "/TMP/CONFIGURAÇÃO/QUELVOMIR.INI"},

@@ -136,12 +136,10 @@ std::string frmPrincipal::txtNumExame() const {
 }
 
 void frmPrincipal::cmdAtualizar_Click() {
-    if (busy_) return;
-    busy_ = true;
     // The core reports what it does not catch and ends the program; nothing
-    // reaches the message loop.
-    core_.ClickRemover(txtNumExame());
-    busy_ = false;
+    // reaches the message loop. A close request that came during the removal
+    // closes the window now.
+    if (core_.ClickRemover(txtNumExame())) PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 LRESULT CALLBACK frmPrincipal::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -186,8 +184,8 @@ LRESULT frmPrincipal::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_CLOSE:
             // Closing the window ends the program, but not in the middle of a
-            // removal.
-            if (busy_) return 0;
+            // removal: the core keeps the request for the removal's end.
+            if (!core_.RequestClose()) return 0;
             DestroyWindow(window_);
             PostQuitMessage(0);
             return 0;

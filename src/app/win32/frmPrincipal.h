@@ -45,9 +45,9 @@ public:
     // The text of the number box, as typed.
     std::string txtNumExame() const;
 
-    // True while the click of "Remover" runs: the window then takes no close
-    // request and no second click.
-    bool busy() const { return busy_; }
+    // True while the click of "Remover" runs: the window then takes no second
+    // click, and a close request waits for the click's end.
+    bool busy() const { return core_.Busy(); }
 
     app::frmPrincipalCore& core() { return core_; }
     HWND Window() const { return window_; }
@@ -64,7 +64,6 @@ private:
 
     platform::Win32Toolkit& toolkit_;
     app::frmPrincipalCore core_;
-    bool busy_ = false;
     HWND owner_ = nullptr;  // hidden; keeps the window out of the task bar
     HWND window_ = nullptr;
     HWND button_ = nullptr;

@@ -206,8 +206,14 @@ public:
     RowSet TablesSchema(const std::string& tableName, const std::string& tableType) override;
     RowSet ColumnsSchema(const std::string& tableName, const std::string& columnName) override;
     bool Broken() const override { return broken_; }
+    std::string Identity() override;
+    std::optional<bool> HoldsSession(const std::string& identity) override;
+    bool CommitReplyLost() const override { return commitReplyLost_; }
 
 private:
+    // The servers whose sessions the program can tell apart.
+    enum class ServerFamily { Unknown, MySql, SqlServer };
+
     using Clock = std::chrono::steady_clock;
 
     // Marks the start of one call, for telling a time-out from a lost server.
@@ -231,6 +237,10 @@ private:
     RowSet fetchAll(Handle& statement, std::string_view context);
     Variant getValue(Handle& statement, SQLUSMALLINT column, FetchAs kind, std::string_view context);
     std::string infoText(SQLUSMALLINT infoType);
+    // After connecting: the driver and the server are of the family the
+    // string was written for, and on MySQL or MariaDB the session uses
+    // standard string literals; otherwise the connection is refused.
+    void confirmSafety(DriverFamily family);
     std::optional<std::string> currentCatalog();
     // A search pattern that matches name only: the pattern characters "_" and
     // "%" in a name are escaped, so "Exame_BK" does not also find "ExameXBK".
@@ -241,6 +251,8 @@ private:
     bool connected_ = false;
     bool manualCommit_ = false;
     bool broken_ = false;
+    bool commitReplyLost_ = false;
+    ServerFamily family_ = ServerFamily::Unknown;
     long commandTimeout_ = 0;  // seconds; 0 waits for ever
     Clock::time_point started_ = Clock::now();
     std::vector<std::string> secrets_;
@@ -253,21 +265,25 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
     secrets_ = PasswordValues(properties);
     const std::string redacted = RedactSecrets(RedactPasswords(properties), secrets_);
 
-    std::string odbcString;
-    try {
-        odbcString = BuildOdbcConnectionString(kind, properties);
-    } catch (const AdoError& e) {
-        std::cerr << "ODBC: " << e.what() << " -- connection string: " << redacted << std::endl;
-        throw;
-    }
-
     // ADO's defaults: 15 seconds to connect and 30 for each command, unless
     // the string asks otherwise (0 waits for ever). Drivers that know no
     // connection time-out refuse it, and the statement time-out still holds.
     const long loginTimeout = RequestedLoginTimeout(properties).value_or(15);
     commandTimeout_ = RequestedCommandTimeout(properties).value_or(30);
-    if (kind == ProviderKind::Odbc)
-        odbcString = WithSessionSafeguards(odbcString, loginTimeout, commandTimeout_);
+
+    // The string is written for the family of the driver that the driver
+    // manager will load, as its registration says; a value that family
+    // cannot read intact is refused here, before any driver sees it.
+    std::string odbcString;
+    DriverFamily family = DriverFamily::Other;
+    try {
+        auto plan = PlanOdbcConnection(kind, properties, ReadOdbcRegistry(), loginTimeout, commandTimeout_);
+        odbcString = std::move(plan.text);
+        family = plan.family;
+    } catch (const AdoError& e) {
+        std::cerr << "ODBC: " << e.what() << " -- connection string: " << redacted << std::endl;
+        throw;
+    }
     for (auto [attribute, seconds] : {std::pair{SQL_ATTR_LOGIN_TIMEOUT, loginTimeout},
                                       std::pair{SQL_ATTR_CONNECTION_TIMEOUT, commandTimeout_}})
         SQLSetConnectAttrW(connection_.get(), attribute,
@@ -282,13 +298,52 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
         raise(SQL_HANDLE_DBC, connection_.get(), "connect", RedactPasswords(odbcString), true, secrets_);
     connected_ = true;
 
+    // A constructor that throws runs no destructor: a session refused from
+    // here on is disconnected before the failure leaves.
+    try {
+        confirmSafety(family);
+    } catch (...) {
+        SQLDisconnect(connection_.get());
+        connected_ = false;
+        throw;
+    }
+}
+
+void OdbcSession::confirmSafety(DriverFamily family) {
+    auto refuse = [](const std::string& reason) {
+        std::cerr << "ODBC: connection refused: " << reason << std::endl;
+        throw AdoError(status::CannotConnect, "The connection is refused: " + reason);
+    };
+    // The driver and the server name themselves: the string was written,
+    // and the safeguards chosen, for the family the registration named.
+    const std::string library = infoText(SQL_DRIVER_NAME);
+    const std::string dbms = infoText(SQL_DBMS_NAME);
+    const std::string server = upperAscii(dbms);
+    const bool mySqlServer =
+        server.find("MYSQL") != std::string::npos || server.find("MARIADB") != std::string::npos;
+    if (FamilyOfLibrary(library) != family)
+        refuse(
+            "the driver that answered (\"" + library +
+            "\") is not of the family its registration names, for which the connection string was written");
+    if (mySqlServer != (family == DriverFamily::MySql))
+        refuse("the server (\"" + dbms + "\") and the driver (\"" + library +
+               "\") are not both MySQL or MariaDB, so that the session's safeguards cannot be established");
+    // The server's kind says how to ask it for the number of a session.
+    if (mySqlServer)
+        family_ = ServerFamily::MySql;
+    else if (server.find("SQL SERVER") != std::string::npos)
+        family_ = ServerFamily::SqlServer;
+    if (family_ != ServerFamily::MySql) return;
+
     // MySQL and MariaDB read a backslash in a string literal as an escape,
     // which no other database does: a typed "\" would swallow the closing
     // quote. Standard literals make the same statement text mean the same
-    // thing everywhere.
-    const std::string dbms = upperAscii(infoText(SQL_DBMS_NAME));
-    if (dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos)
-        Execute("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')");
+    // thing everywhere; the session is used only once they hold.
+    Execute("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')");
+    const RowSet mode = Query("SELECT @@SESSION.sql_mode");
+    const std::string modes = mode.rows.empty() || mode.rows[0].empty() ? "" : ToText(mode.rows[0][0]);
+    if (("," + upperAscii(modes) + ",").find(",NO_BACKSLASH_ESCAPES,") == std::string::npos)
+        refuse("the session does not keep NO_BACKSLASH_ESCAPES in its sql_mode (\"" + modes + "\")");
 }
 
 OdbcSession::~OdbcSession() {
@@ -499,10 +554,21 @@ void OdbcSession::BeginTransaction() {
 // it; a session that refuses would commit or hold what comes next in a way
 // nobody asked for, so it is marked broken (and dropped by the connection)
 // without turning the commit into a failure.
+//
+// A commit whose reply never came (the connection went, or the wait ran out)
+// may have been carried out by the server all the same; CommitReplyLost says
+// so to whoever must find out.
 void OdbcSession::Commit() {
     starting();
-    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT)))
-        failOn(SQL_HANDLE_DBC, connection_.get(), "CommitTrans", "COMMIT");
+    commitReplyLost_ = false;
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT))) {
+        try {
+            failOn(SQL_HANDLE_DBC, connection_.get(), "CommitTrans", "COMMIT");
+        } catch (const AdoError& e) {
+            commitReplyLost_ = broken_ || e.status() == status::AbortLimitReached;
+            throw;
+        }
+    }
     restoreAutocommit("CommitTrans");
 }
 
@@ -516,6 +582,49 @@ void OdbcSession::Rollback() {
         failOn(SQL_HANDLE_DBC, connection_.get(), "RollbackTrans", "ROLLBACK");
     }
     restoreAutocommit("RollbackTrans");
+}
+
+bool allDigits(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string OdbcSession::Identity() {
+    if (family_ == ServerFamily::Unknown) return {};
+    const char* query = family_ == ServerFamily::MySql ? "SELECT CONNECTION_ID()" : "SELECT @@SPID";
+    const RowSet rows = Query(query);
+    std::string identity;
+    if (rows.rows.size() == 1 && rows.rows[0].size() == 1) identity = ToText(rows.rows[0][0]);
+    if (!allDigits(identity)) {
+        std::cerr << "ODBC: the server did not give the number of its session -- statement: " << query
+                  << std::endl;
+        throw AdoError(status::Unspecified, "the server did not give the number of its session");
+    }
+    return identity;
+}
+
+std::optional<bool> OdbcSession::HoldsSession(const std::string& identity) {
+    if (!allDigits(identity)) return std::nullopt;
+    std::string query;
+    if (family_ == ServerFamily::MySql) {
+        // A user without the PROCESS privilege still sees the sessions of
+        // its own user, which the program's are.
+        query = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + identity;
+    } else if (family_ == ServerFamily::SqlServer) {
+        // Without VIEW SERVER STATE a login sees only its own session there,
+        // and another one would seem gone: -1 then says "cannot tell".
+        query =
+            "SELECT CASE WHEN HAS_PERMS_BY_NAME(NULL, NULL, 'VIEW SERVER STATE') = 1 THEN (SELECT COUNT(*) "
+            "FROM sys.dm_exec_sessions WHERE session_id = " +
+            identity + ") ELSE -1 END";
+    } else {
+        return std::nullopt;
+    }
+    const RowSet rows = Query(query);
+    if (rows.rows.size() != 1 || rows.rows[0].size() != 1) return std::nullopt;
+    const auto count = ToInteger(rows.rows[0][0]);
+    if (!count || *count < 0) return std::nullopt;
+    return *count > 0;
 }
 
 std::string OdbcSession::infoText(SQLUSMALLINT infoType) {
@@ -705,24 +814,57 @@ long AdoTypeForSqlType(int sqlType) {
     }
 }
 
-std::vector<std::string> RegisteredOdbcDrivers() {
-    std::vector<std::string> drivers;
+OdbcRegistry ReadOdbcRegistry() {
+    OdbcRegistry registry;
     SQLHENV environment = SQL_NULL_HENV;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment))) return drivers;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment))) return registry;
     SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
                   reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(SQL_OV_ODBC3)), 0);
+    // Each driver's attributes are "key=value" texts one after another, each
+    // ended by a NUL; "Driver" names its library where the manager says.
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
     for (;;) {
         SQLWCHAR name[512] = {};
-        SQLWCHAR attributes[2048] = {};
+        SQLWCHAR attributes[4096] = {};
         SQLSMALLINT nameLength = 0, attributesLength = 0;
         const SQLRETURN rc =
-            SQLDriversW(environment, direction, name, 512, &nameLength, attributes, 2048, &attributesLength);
+            SQLDriversW(environment, direction, name, 512, &nameLength, attributes, 4096, &attributesLength);
         if (!SQL_SUCCEEDED(rc)) break;
-        drivers.push_back(fromWide(name, std::min<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0), 511)));
+        OdbcRegistry::Entry entry{
+            fromWide(name, std::min<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0), 511)), {}};
+        const std::size_t used = std::min<std::size_t>(std::max<SQLSMALLINT>(attributesLength, 0), 4095);
+        for (std::size_t begin = 0; begin < used;) {
+            std::size_t end = begin;
+            while (end < used && attributes[end] != 0) ++end;
+            const std::string attribute = fromWide(attributes + begin, end - begin);
+            if (attribute.size() > 7 && EqualsIgnoreCase(std::string_view(attribute).substr(0, 7), "Driver="))
+                entry.target = attribute.substr(7);
+            begin = end + 1;
+        }
+        registry.drivers.push_back(std::move(entry));
+        direction = SQL_FETCH_NEXT;
+    }
+    // Each data source with its driver, as the data source's entry names it.
+    direction = SQL_FETCH_FIRST;
+    for (;;) {
+        SQLWCHAR name[512] = {};
+        SQLWCHAR driver[1024] = {};
+        SQLSMALLINT nameLength = 0, driverLength = 0;
+        const SQLRETURN rc =
+            SQLDataSourcesW(environment, direction, name, 512, &nameLength, driver, 1024, &driverLength);
+        if (!SQL_SUCCEEDED(rc)) break;
+        registry.dataSources.push_back(
+            {fromWide(name, std::min<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0), 511)),
+             fromWide(driver, std::min<std::size_t>(std::max<SQLSMALLINT>(driverLength, 0), 1023))});
         direction = SQL_FETCH_NEXT;
     }
     SQLFreeHandle(SQL_HANDLE_ENV, environment);
+    return registry;
+}
+
+std::vector<std::string> RegisteredOdbcDrivers() {
+    std::vector<std::string> drivers;
+    for (const auto& d : ReadOdbcRegistry().drivers) drivers.push_back(d.name);
     return drivers;
 }
 
