@@ -22,6 +22,7 @@
 #include "NumberList.h"
 #include "RemovalAudit.h"
 #include "RemovalPreview.h"
+#include "StopRequest.h"
 #include "frmPrincipalCore.h"
 
 #ifndef REMOVER_VERSION
@@ -57,14 +58,18 @@ const char* const kHelp =
     "  --formato FORMATO    tabela (o padrão) ou json; uma vez só\n"
     "  --ini ARQUIVO        arquivo de configuração a usar no lugar do Quelvomir.INI do\n"
     "                       diretório do Windows; uma vez só\n"
+    "  --auditoria-estrita  não confirma nenhuma remoção cujo registro não possa ser gravado\n"
+    "                       no log do sistema (como AUDITORIA_ESTRITA=1 no Quelvomir.INI)\n"
     "  --ajuda, --help      mostra esta ajuda\n"
     "  --versao, --version  mostra a versão\n"
     "  --                   fim das opções: cada argumento seguinte é um número, como\n"
     "                       --exame=ARGUMENTO, depois dos números das opções\n"
     "\n"
     "Cada tentativa de remoção fica registrada no log do sistema (remover-exame).\n"
+    "Ctrl+C (SIGINT) ou SIGTERM encerra depois do comando em curso, desfazendo o conjunto\n"
+    "de tabelas em andamento; os exames seguintes não são tentados.\n"
     "Saída: 0 tudo feito (ou, com --simular, tudo seria feito); 1 algum exame não\n"
-    "localizado; 2 alguma falha.\n";
+    "localizado; 2 alguma falha, uma interrupção ou uma saída que não pôde ser escrita.\n";
 
 // The options that take a value. A value that starts with - is written
 // --opção=VALOR, so that a forgotten value never turns the next option into
@@ -103,7 +108,7 @@ std::string optionIn(const std::string& message) {
 int RunCommandLine(int argc, const char* const* argv, Console console, platform::SystemLog* log) {
     std::vector<std::string> exames, listas;
     std::string formato = "tabela", ini;
-    bool simular = false, confirmar = false, ajuda = false, versao = false;
+    bool simular = false, confirmar = false, ajuda = false, versao = false, auditoriaEstrita = false;
 
     CLI::App parser("", "remover-exame");
     parser.set_help_flag();
@@ -126,6 +131,7 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     auto* iniOption = parser.add_option("--ini", ini)->expected(1);
     for (CLI::Option* option : {formatoOption, iniOption})
         option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    parser.add_flag("--auditoria-estrita", auditoriaEstrita);
     parser.add_flag("--ajuda,--help", ajuda);
     parser.add_flag("--versao,--version", versao);
 
@@ -180,12 +186,17 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     if (exameOption->count() == 0 && listaOption->count() == 0 && optionsEnd + 1 >= argc)
         return refuse("nenhum exame informado: use --exame NÚMERO ou --lista ARQUIVO.");
 
+    // From here on Ctrl+C and SIGTERM are seen between statements, and output
+    // that cannot be written is an error rather than the end of the program.
+    const platform::StopRequests stopRequests;
+
     // Start-up, as the window's.
     Progress progress(console.err, console.errIsTerminal && numbers.size() >= kProgressFrom, numbers.size());
     platform::ConsoleToolkit toolkit(console.err);
     toolkit.SetBeforeWrite([&] { progress.Clear(); });
     frmPrincipalCore core(toolkit, log, "linha_de_comando");
     if (!ini.empty()) core.SetConfigurationFile(ini);
+    if (auditoriaEstrita) core.SetStrictAudit();
     if (!core.Load()) return kExitFailure;
     ado::Connection& connection = DE::Instance().Conexão_Atual();
 
@@ -206,6 +217,12 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
         result.number = number;
         result.token = "nao_tentado";
         result.words = "não tentado";
+        if (!stopped && platform::StopRequested()) {
+            progress.Clear();
+            console.err << "remover-exame: interrompido (" << platform::StopRequestName()
+                        << "); os exames seguintes não foram tentados.\n";
+            stopped = true;
+        }
         if (!stopped) {
             toolkit.SetPrefix("exame " + removal::LogQuoted(number, removal::kLoggedNumberLimit) + ": ");
             try {
@@ -243,6 +260,15 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
             progress.Clear();
             writeTable(console.out, result, simular);
         }
+        console.out.flush();
+        // A reader that has gone (a closed pipe) or a full disk: the
+        // examination under way has ended and is on record, but no later one
+        // is started whose outcome nobody could read.
+        if (!stopped && (console.out.fail() || console.err.fail())) {
+            console.err << "remover-exame: não foi possível escrever a saída; os exames seguintes não foram "
+                           "tentados.\n";
+            stopped = true;
+        }
     }
     progress.Update(numbers.size());
     progress.Clear();
@@ -274,7 +300,7 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     }
     console.out.flush();
 
-    if (summary.failed || summary.notTried) return kExitFailure;
+    if (summary.failed || summary.notTried || console.out.fail() || console.err.fail()) return kExitFailure;
     if (summary.notFound) return kExitNotFound;
     return kExitDone;
 }

@@ -169,6 +169,10 @@ void writeTable(std::ostream& out, const ExamResult& result, bool simulate) {
             out << ", ao iniciar a transação";
         else if (set.failedAt == "confirmacao")
             out << ", ao confirmar a transação";
+        else if (set.failedAt == "interrompido")
+            out << ", interrompido";
+        else if (set.failedAt == "auditoria")
+            out << ", ao gravar o registro de auditoria";
         else
             out << ", tabela " << set.failedAt;
         out << ": " << platform::ConsoleToolkit::OneLine(set.error) << '\n';

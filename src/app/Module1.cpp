@@ -17,6 +17,7 @@ std::string gDirWindows;
 std::string gConnServer;
 std::string gConnLocal;
 std::string gDirSvr;
+bool gAuditoriaEstrita = false;
 
 namespace {
 
@@ -178,6 +179,7 @@ bool LerConfiguração(const std::string& Arquivo) {
         {"", "CONN_SERVER", false},
         {"", "CONN_LOCAL", false},
         {"", "DIR_SVR", true},
+        {"", "AUDITORIA_ESTRITA", false},
     };
 
     // The keys and the characters that decide a match ("=", space, "\") are
@@ -208,6 +210,7 @@ bool LerConfiguração(const std::string& Arquivo) {
     gConnServer = decoded(table[0].value);
     gConnLocal = decoded(table[1].value);
     gDirSvr = decoded(table[2].value);
+    gAuditoriaEstrita = !table[3].value.empty() && table[3].value != "0";
     return true;
 }
 

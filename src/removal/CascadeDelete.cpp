@@ -14,10 +14,28 @@ void showFailure(platform::Toolkit& ui, const std::string& sentence, const std::
     ui.MsgBox(sentence + "', ocorreu o seguinte erro:" + "\n\n" + error, platform::vbOKOnly, kTitle);
 }
 
+// Tells the observer how the commit ended, on every way out of the cascade.
+class CommitNotice {
+public:
+    CommitNotice(CascadeObserver* observer, std::string_view suffix, const CascadeReport& report)
+        : observer_(observer), suffix_(suffix), report_(report) {}
+    ~CommitNotice() {
+        if (observer_) observer_->AfterCommit(suffix_, report_);
+    }
+    CommitNotice(const CommitNotice&) = delete;
+    CommitNotice& operator=(const CommitNotice&) = delete;
+
+private:
+    CascadeObserver* observer_;
+    std::string_view suffix_;
+    const CascadeReport& report_;
+};
+
 }  // namespace
 
 bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
-                             const std::string& Terminação, platform::Toolkit& ui, CascadeReport* report) {
+                             const std::string& Terminação, platform::Toolkit& ui, CascadeReport* report,
+                             CascadeObserver* observer) {
     clsADO ado;
     const std::string root = "Exame" + Terminação;
     CascadeReport unused;
@@ -29,6 +47,12 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         account.failedAt = std::move(where);
         account.error = RecordedError(ado);
         return account.error;
+    };
+    // The observer stopped the cascade and has said why in the account.
+    auto withheld = [&] {
+        account.end =
+            ado.TransaçãoCancelar(fCN) ? CascadeReport::End::RolledBack : CascadeReport::End::RollbackFailed;
+        return false;
     };
 
     // Without a transaction the statements would each commit on their own and
@@ -42,6 +66,7 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
 
     std::int32_t recordsAfetados = 0;
     for (const CascadeStatement& statement : kCascadeStatements) {
+        if (observer && !observer->MayContinue(account)) return withheld();
         const std::string sql = CascadeStatementText(statement, Num_Exame, Terminação);
         if (!ado.ExecutarSQL(fCN, sql, recordsAfetados)) {
             // Read the error before the rollback, which may overwrite it.
@@ -52,6 +77,8 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         }
         account.removed.push_back({statement.table, recordsAfetados});
     }
+    if (observer && !observer->BeforeCommit(Terminação, account)) return withheld();
+    const CommitNotice notice(observer, Terminação, account);
 
     // A commit that the database refused has removed nothing; saying so
     // keeps the command from reporting success (and from going on to the

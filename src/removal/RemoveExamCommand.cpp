@@ -42,7 +42,7 @@ bool examinationExists(const std::string& numeroExame, ado::Connection& connecti
 }  // namespace
 
 void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
-                        RemovalReport* report) {
+                        RemovalReport* report, CascadeObserver* observer) {
     RemovalReport unused;
     RemovalReport& account = report ? *report : unused;
     account = RemovalReport{};
@@ -74,8 +74,8 @@ void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connect
     // is complete only when both sets are free of the examination.
     std::size_t set = 0;
     for (std::string_view suffix : {kLiveTables, kBackupTables}) {
-        if (!Deleta_Exame_em_Cascata(connection, numeroExame, std::string(suffix), ui,
-                                     &account.sets[set++])) {
+        if (!Deleta_Exame_em_Cascata(connection, numeroExame, std::string(suffix), ui, &account.sets[set++],
+                                     observer)) {
             ui.SetMousePointer(platform::vbDefault);
             return;
         }

@@ -31,8 +31,9 @@ struct RemovalReport {
 // their "_BK" twins, after checking that it exists and asking to confirm.
 // Every outcome is told through ui; the form's pointer is the hourglass while
 // the cascades run. report, when given, follows the run as it goes, so it is
-// whole even when something the command does not catch ends it early.
+// whole even when something the command does not catch ends it early;
+// observer, when given, follows both cascades.
 void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
-                        RemovalReport* report = nullptr);
+                        RemovalReport* report = nullptr, CascadeObserver* observer = nullptr);
 
 }  // namespace removal

@@ -148,7 +148,7 @@ TEST_F(CommandLineTest, TheDryRunChangesNothingAndCountsWhatTheRemovalThenRemove
             EXPECT_EQ(p[set]["linhas"], d[set]["linhas"]) << set;
         }
         // Every record in the log, in order.
-        const auto record = LogFields(receiver_.Next());
+        const auto record = LogFields(receiver_.NextFinal());
         EXPECT_EQ(record.at("origem"), "linha_de_comando");
         EXPECT_EQ(record.at("exame"), "\"" + numbers[i] + "\"");
     }
@@ -188,7 +188,7 @@ TEST_F(CommandLineTest, AFailingExaminationIsReportedAndTheNextOnesStillRun) {
     for (const auto& number : {seed.both.front(), seed.liveOnly.front()})
         EXPECT_EQ(CountRows(RowsOfExamination(*cn_, number, "")), 0u);
     const char* expected[] = {"removido", "falhou", "removido"};
-    for (const char* outcome : expected) EXPECT_EQ(LogFields(receiver_.Next()).at("resultado"), outcome);
+    for (const char* outcome : expected) EXPECT_EQ(LogFields(receiver_.NextFinal()).at("resultado"), outcome);
 }
 
 // What each list holds, whatever its line ends and encoding; the numbers
