@@ -8,8 +8,15 @@
 //              nothing removed;
 //   confirmar  the removal of a number read from standard input ("--lista -");
 //   recusa     a command line that is refused ("/simular" is no option);
-//   console    the same refusal, started from a console with no redirection.
+//   console    the same refusal, started from a console with no redirection;
+//   com        remover-exame.com typed as "remover-exame" at cmd /c, output
+//              redirected: cmd waits for it and %ERRORLEVEL% is its status;
+//   com_console the same on a console of code page 850, nothing redirected;
+//   com_window "remover-exame" with no arguments at cmd /c: the .com starts
+//              the .exe beside it and returns.
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -28,6 +35,7 @@ std::wstring gFolder;  // ends with a backslash
 struct Outcome {
     int status = -1;
     std::string out, err;
+    DWORD process = 0;
 };
 
 std::wstring Wide(const std::string& text) {
@@ -53,8 +61,29 @@ std::string ReadAll(HANDLE handle) {
     return bytes;
 }
 
+Outcome RunCommand(const std::wstring& application, std::wstring commandLine, const std::string& input,
+                   const wchar_t* directory = nullptr);
+
 // Runs the program with args (each quoted), input as its standard input.
 Outcome Run(const std::vector<std::wstring>& args, const std::string& input = "") {
+    std::wstring commandLine = L"\"" + gProgram + L"\"";
+    for (const std::wstring& arg : args) commandLine += L" \"" + arg + L"\"";
+    return RunCommand(gProgram, commandLine, input);
+}
+
+std::wstring ProgramFolder() { return gProgram.substr(0, gProgram.find_last_of(L'\\')); }
+
+std::wstring Cmd() {
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    return std::wstring(system) + L"\\cmd.exe";
+}
+
+// cmd /s /c "line", started in the program's folder, as an operator types it.
+std::wstring CmdLine(const std::wstring& line) { return L"cmd.exe /s /c \"" + line + L"\""; }
+
+Outcome RunCommand(const std::wstring& application, std::wstring commandLine, const std::string& input,
+                   const wchar_t* directory) {
     const std::wstring inPath = gFolder + L"entrada.txt", errPath = gFolder + L"erros.txt";
     WriteBytes(inPath, input);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -74,11 +103,9 @@ Outcome Run(const std::vector<std::wstring>& args, const std::string& input = ""
     startup.hStdInput = in;
     startup.hStdOutput = outWrite;
     startup.hStdError = err;
-    std::wstring commandLine = L"\"" + gProgram + L"\"";
-    for (const std::wstring& arg : args) commandLine += L" \"" + arg + L"\"";
     PROCESS_INFORMATION process = {};
-    const bool started = CreateProcessW(gProgram.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
+    const bool started = CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, directory, &startup, &process);
     CloseHandle(in);
     CloseHandle(outWrite);
     Outcome outcome;
@@ -88,6 +115,7 @@ Outcome Run(const std::vector<std::wstring>& args, const std::string& input = ""
         CloseHandle(err);
         return outcome;
     }
+    outcome.process = process.dwProcessId;
     outcome.out = ReadAll(outRead);
     CloseHandle(outRead);
     DWORD status = 9999;
@@ -207,6 +235,86 @@ void CheckConsole(const std::wstring& ini) {
     FreeConsole();
 }
 
+// Typed at cmd with the output redirected: cmd runs remover-exame.com, waits
+// for it (its text comes before what cmd echoes next) and takes its status.
+void CheckCom(const std::wstring& ini, const std::string& number) {
+    const std::wstring list = gFolder + L"lista de exames ção.txt";
+    WriteBytes(list, number + "\r\n");
+    const std::wstring folder = ProgramFolder();
+    Outcome run = RunCommand(Cmd(),
+                             CmdLine(L"remover-exame --simular --ini \"" + ini + L"\" --lista \"" + list +
+                                     L"\" & if not errorlevel 1 echo ERRORLEVEL 0"),
+                             "", folder.c_str());
+    const std::size_t summary = run.out.find("Resumo (simulação, nada foi removido): 1 exame;");
+    const std::size_t level = run.out.find("ERRORLEVEL 0");
+    smoke::Check(summary != std::string::npos && level != std::string::npos && summary < level,
+                 "the dry run's summary, then %ERRORLEVEL% 0: '" + run.out + "' errors: '" + run.err + "'");
+
+    run = RunCommand(Cmd(),
+                     CmdLine(L"remover-exame --ini \"" + ini + L"\" --exame 1 /simular & if errorlevel 2 echo ERRORLEVEL 2"),
+                     "", folder.c_str());
+    Holds(run.err, "remover-exame: argumento não reconhecido: /simular\n", "the refusal, in UTF-8");
+    Holds(run.out, "ERRORLEVEL 2", "%ERRORLEVEL% 2 after the refusal");
+}
+
+// Typed at cmd on a console of code page 850, nothing redirected.
+void CheckComConsole(const std::wstring& ini) {
+    AllocConsole();
+    SetConsoleOutputCP(850);
+    HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    std::wstring commandLine =
+        CmdLine(L"remover-exame --ini \"" + ini + L"\" --exame 1 /simular & if errorlevel 2 echo ERRORLEVEL 2");
+    const std::wstring folder = ProgramFolder();
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessW(Cmd().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                       &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 60000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    GetConsoleScreenBufferInfo(screen, &info);
+    std::wstring text(static_cast<std::size_t>(info.dwSize.X) * (info.dwCursorPosition.Y + 1), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, text.data(), static_cast<DWORD>(text.size()), {0, 0}, &read);
+    const std::size_t refusal = text.find(L"remover-exame: argumento não reconhecido: /simular");
+    const std::size_t level = text.find(L"ERRORLEVEL 2");
+    smoke::Check(refusal != std::wstring::npos && level != std::wstring::npos && refusal < level,
+                 "the refusal, then %ERRORLEVEL% 2, on the console: '" + smoke::Narrow(text.substr(0, read)) + "'");
+    smoke::Check(GetConsoleOutputCP() == 850, "the console's code page given back");
+    CloseHandle(screen);
+    FreeConsole();
+}
+
+// Typed with no arguments, remover-exame.com starts remover-exame.exe and
+// returns; had cmd found the .exe, it would be cmd's own child, still
+// running. Run alone, so every other remover-exame.exe is none of this test's.
+void CheckComWindow() {
+    const std::wstring folder = ProgramFolder();
+    const Outcome run = RunCommand(Cmd(), CmdLine(L"remover-exame"), "", folder.c_str());
+    smoke::Check(run.status == 0, "status 0 (" + std::to_string(run.status) + "); errors: '" + run.err + "'");
+    bool found = false;
+    for (int i = 0; i < 100 && !found; ++i) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            if (_wcsicmp(entry.szExeFile, L"remover-exame.exe") != 0) continue;
+            found = found || entry.th32ParentProcessID != run.process;
+            if (HANDLE child = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+                TerminateProcess(child, 0);
+                CloseHandle(child);
+            }
+        }
+        CloseHandle(snapshot);
+        if (!found) Sleep(100);
+    }
+    smoke::Check(found, "remover-exame.exe started by remover-exame.com");
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -236,6 +344,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             CheckRecusa(ini, connection, number);
         else if (which == L"console")
             CheckConsole(ini);
+        else if (which == L"com")
+            CheckCom(ini, number);
+        else if (which == L"com_console")
+            CheckComConsole(ini);
+        else if (which == L"com_window")
+            CheckComWindow();
         else
             smoke::Check(false, "known case " + smoke::Narrow(which));
         connection.Close();

@@ -2,6 +2,12 @@
 // database. Without arguments it is the window; with arguments it runs
 // without one (CommandLine.h), on the console of the program that started it
 // or on the files and pipes its standard handles were redirected to.
+//
+// The same file, built with REMOVER_CONSOLE_TWIN, is remover-exame.com: a
+// program of the console subsystem, which cmd finds before the .exe (PATHEXT
+// lists .COM first) and waits for, so a prompt shows the command line's text
+// before its next prompt and %ERRORLEVEL% holds its exit status. Without
+// arguments it starts the window program beside it and returns.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -119,6 +125,42 @@ std::vector<std::string> arguments() {
     return result;
 }
 
+#ifdef REMOVER_CONSOLE_TWIN
+// Starts remover-exame.exe from this program's own folder, with no
+// arguments, none of this program's standard handles and no part in its
+// console (a pipe the caller reads would stay open as long as the window),
+// and does not wait for it.
+int StartWindowProgram() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return 1;
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const std::size_t dot = path.find_last_of(L'.');
+    if (dot != std::wstring::npos && path.find_first_of(L"\\/", dot) == std::wstring::npos) path.resize(dot);
+    path += L".exe";
+    std::wstring commandLine = L"\"" + path + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                        nullptr, &startup, &process)) {
+        const DWORD error = GetLastError();
+        std::cerr << "remover-exame: " << platform::Utf8FromWide(path) << ": erro " << error << '\n';
+        return 1;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
+}
+#endif
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -129,6 +171,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         for (const std::string& arg : args) argv.push_back(arg.c_str());
         return app::RunCommandLine(static_cast<int>(argv.size()), argv.data(), console.Streams());
     }
+#ifdef REMOVER_CONSOLE_TWIN
+    (void)instance;
+    return StartWindowProgram();
+#else
 
     // The common controls of the manifest's version 6: the system's own look.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
@@ -142,4 +188,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     w.Show();
     return w.Run();
+#endif
 }
