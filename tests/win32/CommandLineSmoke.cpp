@@ -12,6 +12,9 @@
 //   com        remover-exame.com typed as "remover-exame" at cmd /c, output
 //              redirected: cmd waits for it and %ERRORLEVEL% is its status;
 //   com_console the same on a console of code page 850, nothing redirected;
+//   devices    device and pipe names (and a pipe of the test's own whose
+//              server never answers) as the configuration file, the list and
+//              the database: each refused at once, with status 2;
 //   com_window "remover-exame" with no arguments at cmd /c: the .com starts
 //              the .exe beside it and returns.
 #include <windows.h>
@@ -235,6 +238,40 @@ void CheckConsole(const std::wstring& ini) {
     FreeConsole();
 }
 
+// Names of devices and pipes, wherever the program reads a file: refused
+// before anything waits.
+void CheckDevices(const std::wstring& ini, const std::string& number) {
+    const std::wstring pipe = L"\\\\.\\pipe\\remover-exame-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE server = CreateNamedPipeW(pipe.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, PIPE_TYPE_BYTE, 4,
+                                     4096, 4096, 0, nullptr);
+    smoke::Check(server != INVALID_HANDLE_VALUE, "a pipe server of the test's own");
+    const std::wstring sourceIni = gFolder + L"dispositivo.INI";
+    for (const std::wstring name : {L"COM1", L"NUL", L"nul.db", L"C:\\NUL", L"\\\\.\\NUL",
+                                    L"\\\\?\\GLOBALROOT\\Device\\Null", L"\\\\.\\PhysicalDrive0", pipe.c_str()}) {
+        const std::string what = smoke::Narrow(name);
+        const DWORD start = GetTickCount();
+        Outcome run = Run({L"--simular", L"--ini", name, L"--exame", Wide(number)});
+        smoke::Check(run.status == 2, "--ini " + what + ": status 2 (" + std::to_string(run.status) + ")");
+        // The device namespace has no entry that the search for the file finds.
+        Holds(run.err,
+              what.starts_with("\\\\") ? "configuration file not found: " + what
+                                       : "LerConfiguração: '" + what + "' não é um arquivo comum",
+              "--ini " + what + " refused");
+
+        run = Run({L"--simular", L"--ini", ini, L"--lista", name});
+        smoke::Check(run.status == 2, "--lista " + what + ": status 2 (" + std::to_string(run.status) + ")");
+        Holds(run.err, "remover-exame: a lista '" + what + "' não é um arquivo comum", "--lista " + what + " refused");
+
+        WriteBytes(sourceIni, "[Quelvomir]\r\nCONN_SERVER=Provider=SQLite;Data Source=" + what + "\r\n");
+        run = Run({L"--simular", L"--ini", sourceIni, L"--exame", Wide(number)});
+        smoke::Check(run.status == 2, "Data Source=" + what + ": status 2 (" + std::to_string(run.status) + ")");
+        Holds(run.err, "\"" + what + "\": not a regular file", "Data Source=" + what + " refused");
+        smoke::Check(GetTickCount() - start < 20000, what + ": no wait");
+    }
+    DeleteFileW(sourceIni.c_str());
+    CloseHandle(server);
+}
+
 // Typed at cmd with the output redirected: cmd runs remover-exame.com, waits
 // for it (its text comes before what cmd echoes next) and takes its status.
 void CheckCom(const std::wstring& ini, const std::string& number) {
@@ -348,6 +385,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             CheckCom(ini, number);
         else if (which == L"com_console")
             CheckComConsole(ini);
+        else if (which == L"devices")
+            CheckDevices(ini, number);
         else if (which == L"com_window")
             CheckComWindow();
         else

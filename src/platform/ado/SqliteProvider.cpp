@@ -12,13 +12,13 @@
 #ifdef _WIN32
 #include <winerror.h>
 
+#include "RegularFile.h"
 #include "WideText.h"
 #endif
 #include <charconv>
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <iostream>
 #include <memory>
@@ -460,15 +460,21 @@ void refuseWhatIsNotADatabase(const std::string& path) {
         got += static_cast<std::size_t>(n);
     ::close(fd);
 #else
+    // A device, a pipe or a console is refused before anything waits on it;
+    // a missing file or a folder is left to SQLite, as above; what is there
+    // but cannot be opened is refused, never handed on.
+    const platform::RegularFile opened = platform::OpenRegularFile(path);
     std::error_code ec;
-    const auto type = std::filesystem::status(systemPath(path), ec).type();
-    if (ec || type == std::filesystem::file_type::directory) return;
-    if (type != std::filesystem::file_type::regular)
+    switch (opened.failure) {
+    case platform::RegularFile::Failure::None:
+        break;
+    case platform::RegularFile::Failure::NotRegular:
         failOpen(status::CannotConnect, path, "not a regular file");
-    std::ifstream file(systemPath(path), std::ios::binary);
-    if (!file) return;
-    file.read(header, sizeof header);
-    got = static_cast<std::size_t>(file.gcount());
+    default:
+        if (opened.error == ENOENT || std::filesystem::is_directory(systemPath(path), ec)) return;
+        failOpen(status::AccessDenied, path, "unable to open database file");
+    }
+    got = std::fread(header, 1, sizeof header, opened.file.get());
 #endif
     if (got != sizeof header || std::memcmp(header, kHeader, sizeof header) != 0)
         failOpen(status::DataCorrupt, path, "file is not a database");
