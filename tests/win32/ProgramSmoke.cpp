@@ -75,11 +75,18 @@ int WaitForExit(PROCESS_INFORMATION& process) {
 }
 
 // Reads the process's next message box and presses button on it.
-std::wstring AnswerBox(DWORD process, int button, HWND owner = nullptr) {
+// closeFirst: a window that gets a close request while the box is up, and
+// has it in hand before the box is answered.
+std::wstring AnswerBox(DWORD process, int button, HWND owner = nullptr, HWND closeFirst = nullptr) {
     HWND box = WaitForWindow(process, L"#32770");
     if (!box) return L"<no message box>";
     if (owner) smoke::Check(GetWindow(box, GW_OWNER) == owner, "the box is owned by the window");
     const std::wstring text = smoke::TextOf(GetDlgItem(box, 0xFFFF));
+    if (closeFirst) {
+        PostMessageW(closeFirst, WM_CLOSE, 0, 0);
+        Sleep(300);
+        smoke::Check(IsWindow(closeFirst) && IsWindow(box), "a close request during the removal waits for it");
+    }
     PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
     // Gone before the next one is looked for.
     for (int i = 0; i < 200 && IsWindow(box); ++i) Sleep(25);
@@ -221,12 +228,13 @@ void WindowRemovesAnExamination() {
         PostMessageW(button, BM_CLICK, 0, 0);
         smoke::CheckText(AnswerBox(process.dwProcessId, IDOK),
                          L"Tem certeza que deseja remover o exame '" + wide + L"'", "confirmation");
-        smoke::CheckText(AnswerBox(process.dwProcessId, IDOK), L"Exame removido com sucesso.", "removed");
-        PostMessageW(window, WM_CLOSE, 0, 0);
+        // Closed during the removal: the window closes once it has ended.
+        smoke::CheckText(AnswerBox(process.dwProcessId, IDOK, nullptr, window), L"Exame removido com sucesso.",
+                         "removed");
     }
     const int status = WaitForExit(process);
-    smoke::Check(status == 0,
-                 "closing the window ends the program with status 0 (" + std::to_string(status) + ")");
+    smoke::Check(status == 0, "a close request during the removal ends the program, status 0, once it has ended (" +
+                                  std::to_string(status) + ")");
 
     ado::Connection connection(connectionString);
     connection.Open();
