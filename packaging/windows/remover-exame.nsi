@@ -193,8 +193,18 @@ Section "Uninstall"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Delete "$INSTDIR\remover-exame.exe"
     Delete "$INSTDIR\remover-exame.com"
-    Delete "$INSTDIR\uninstall.exe"
-    RMDir "$INSTDIR"
+    ; The uninstaller that started this copy of it may not have ended yet,
+    ; and its file goes only when it has: a few tries, a quarter second apart.
+    StrCpy $2 0
+    folder:
+        Delete "$INSTDIR\uninstall.exe"
+        RMDir "$INSTDIR"
+        IfFileExists "$INSTDIR\*.*" 0 folder_done
+        IntOp $2 $2 + 1
+        IntCmp $2 20 folder_done
+        Sleep 250
+        Goto folder
+    folder_done:
     ; The empty folders above it that the installation created.
     StrCpy $0 $INSTDIR
     StrCmp $1 "" parents_done
