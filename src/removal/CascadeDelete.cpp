@@ -16,7 +16,8 @@ void showFailure(platform::Toolkit& ui, const std::string& sentence, const std::
 }  // namespace
 
 bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
-                             const std::string& Terminação, platform::Toolkit& ui, CascadeReport* report) {
+                             const std::string& Terminação, platform::Toolkit& ui, CascadeReport* report,
+                             CascadeSteps* steps) {
     clsADO ado;
     const std::string root = "Exame" + Terminação;
     CascadeReport unused;
@@ -39,6 +40,14 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         return false;
     }
 
+    // Steps that stop the cascade have told the operator why.
+    auto stoppedByStep = [&] {
+        account.end = ado.TransaçãoCancelar(fCN) ? CascadeReport::End::RolledBack
+                                                 : CascadeReport::End::RollbackFailed;
+        return false;
+    };
+    if (steps && !steps->BeforeStatements(fCN, Num_Exame, Terminação, account)) return stoppedByStep();
+
     std::int32_t recordsAfetados = 0;
     for (const CascadeStatement& statement : kCascadeStatements) {
         const std::string sql = CascadeStatementText(statement, Num_Exame, Terminação);
@@ -51,6 +60,8 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         }
         account.removed.push_back({statement.table, recordsAfetados});
     }
+
+    if (steps && !steps->BeforeCommit(account)) return stoppedByStep();
 
     // A commit that fails has removed nothing; saying so keeps the command
     // from reporting success (and from going on to the twins).

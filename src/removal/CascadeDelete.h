@@ -35,13 +35,28 @@ struct CascadeReport {
     std::string error;  // the failure as the operator read it: number " - " text
 };
 
+// Work done inside a cascade's transaction besides its statements, such as
+// keeping copies of the rows removed. Either step returning false stops the
+// cascade, which then rolls back; the step has told the operator and filled
+// report's failedAt and error.
+class CascadeSteps {
+public:
+    virtual ~CascadeSteps() = default;
+    // After the transaction has begun, before the first statement.
+    virtual bool BeforeStatements(ado::Connection& fCN, const std::string& Num_Exame,
+                                  const std::string& Terminação, CascadeReport& report) = 0;
+    // After the last statement (report.removed is complete), before the commit.
+    virtual bool BeforeCommit(CascadeReport& report) = 0;
+};
+
 // True when every statement ran and the transaction was committed. On the
 // first failure the operator is told which table and why, the transaction is
 // rolled back and the result is false.
-// report, when given, receives what the call did.
+// report, when given, receives what the call did; steps, when given, run
+// inside the transaction.
 bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
                              const std::string& Terminação, platform::Toolkit& ui,
-                             CascadeReport* report = nullptr);
+                             CascadeReport* report = nullptr, CascadeSteps* steps = nullptr);
 
 // The older six-table removal: no transaction, and a failed statement is
 // reported and the next one still sent.

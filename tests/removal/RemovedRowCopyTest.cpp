@@ -1,0 +1,176 @@
+// Copies of the removed rows: the file written before each commit, exactly
+// the rows removed, owner-only; a copy that cannot be written or that no
+// longer matches what the statements removed rolls the set back.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "Digest.h"
+#include "ExamBackends.h"
+#include "ExamDatabase.h"
+#include "FakeToolkit.h"
+#include "RemoveExamCommand.h"
+#include "RemovedRowCopy.h"
+#include "ado/Connection.h"
+
+namespace {
+
+using namespace testing_support;
+using nlohmann::ordered_json;
+
+class CopySuite : public ::testing::TestWithParam<BackendFactory> {
+protected:
+    void SetUp() override {
+        backend_ = GetParam()();
+        connection_ = std::make_unique<ado::Connection>(backend_->Fresh(Twins::Included));
+        connection_->Open();
+        sqlite_ = connection_->ConnectionString().find("SQLite") != std::string::npos;
+    }
+    ado::Connection& cn() { return *connection_; }
+    removal::RemovalReport Remove(const std::string& number, const std::string& folder) {
+        removal::RemovalReport report;
+        removal::cmdAtualizar_Click(number, cn(), ui_, &report, folder);
+        return report;
+    }
+    // Hostile values in every kind of column the copy must keep exactly.
+    void AddHostileColumns(const std::string& number) {
+        for (const char* suffix : {"", "_BK"}) {
+            const std::string table = std::string("Exame_Descritivo") + suffix;
+            cn().Execute("ALTER TABLE " + table + " ADD Assinatura " + (sqlite_ ? "BLOB" : "LONGBLOB"));
+            cn().Execute("ALTER TABLE " + table + " ADD Valor DECIMAL(12,4)");
+            cn().Execute("UPDATE " + table +
+                         " SET Assinatura = X'00FF0041', Valor = 12.5, Título = '', "
+                         "Texto = 'aspas '' \" barra \\ ação 😀' WHERE Número_Exame = '" + number + "'");
+        }
+    }
+
+    std::unique_ptr<ExamBackend> backend_;
+    std::unique_ptr<ado::Connection> connection_;
+    bool sqlite_ = false;
+    FakeToolkit ui_;
+    TempDir copies_;
+};
+
+ordered_json ReadCopy(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return ordered_json::parse(in);
+}
+
+// Rows per table of the copy's set, as RowsOfExamination keys its snapshot.
+std::map<std::string, std::size_t> RowsPerTable(const ordered_json& set) {
+    std::map<std::string, std::size_t> rows;
+    for (const auto& table : set["tabelas"])
+        if (!table["linhas"].empty()) rows[table["tabela"]] = table["linhas"].size();
+    return rows;
+}
+
+std::map<std::string, std::size_t> RowsPerTable(const Snapshot& snapshot) {
+    std::map<std::string, std::size_t> rows;
+    for (const auto& [table, list] : snapshot)
+        if (!list.empty()) rows[table] = list.size();
+    return rows;
+}
+
+TEST_P(CopySuite, KeepsEveryRemovedRowOnceExactlyInAnOwnerOnlyFile) {
+    const SeedNumbers seed = FindSeedNumbers(cn());
+    const std::string number = seed.both.front();
+    AddHostileColumns(number);
+    const Snapshot live = RowsOfExamination(cn(), number, "");
+    const Snapshot twins = RowsOfExamination(cn(), number, "_BK");
+
+    const mode_t previous = ::umask(0);
+    const auto report = Remove(number, copies_.path().string());
+    ::umask(previous);
+
+    ASSERT_EQ(report.outcome, removal::RemovalReport::Outcome::Removed);
+    ASSERT_FALSE(report.copyFile.empty());
+    struct stat status {};
+    ASSERT_EQ(::stat(report.copyFile.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(copies_.path()), {}), 1)
+        << "no temporary file left behind";
+
+    ordered_json copy = ReadCopy(report.copyFile);
+    const std::string checksum = copy["sha256"];
+    copy.erase("sha256");
+    EXPECT_EQ(platform::Sha256Hex(copy.dump()), checksum);
+    EXPECT_EQ(copy["exame"], number);
+    ASSERT_EQ(copy["conjuntos"].size(), 2u);
+    EXPECT_EQ(copy["conjuntos"][0]["estado"], "confirmado");
+    EXPECT_EQ(copy["conjuntos"][1]["estado"], "confirmado");
+    EXPECT_EQ(RowsPerTable(copy["conjuntos"][0]), RowsPerTable(live));
+    EXPECT_EQ(RowsPerTable(copy["conjuntos"][1]), RowsPerTable(twins));
+
+    const ordered_json& descritivo = copy["conjuntos"][0]["tabelas"][4];
+    ASSERT_EQ(descritivo["tabela"], "Exame_Descritivo");
+    std::map<std::string, ordered_json> row;
+    for (std::size_t i = 0; i < descritivo["colunas"].size(); ++i)
+        row[descritivo["colunas"][i]["nome"]] = descritivo["linhas"][0][i];
+    EXPECT_EQ(row["Assinatura"], (ordered_json{{"base64", "AP8AQQ=="}}));
+    EXPECT_EQ(row["Título"], "");
+    EXPECT_EQ(row["Texto"], "aspas ' \" barra \\ ação 😀");
+    EXPECT_EQ(ado::ToText(row["Valor"].is_string() ? ado::Variant(row["Valor"].get<std::string>())
+                                                   : ado::Variant(row["Valor"].get<double>())),
+              sqlite_ ? "12.5" : "12.5000");
+}
+
+TEST_P(CopySuite, ACopyThatCannotBeWrittenRemovesNothing) {
+    const SeedNumbers seed = FindSeedNumbers(cn());
+    const Snapshot before = TakeSnapshot(cn());
+    const std::string missing = copies_.file("nao-existe");
+
+    const auto report = Remove(seed.both.front(), missing);
+
+    EXPECT_EQ(report.outcome, removal::RemovalReport::Outcome::Failed);
+    ASSERT_EQ(ui_.calls.size(), 2u);
+    EXPECT_EQ(ui_.calls[1].prompt, "Não foi possível gravar a cópia dos registros removidos na pasta '" + missing +
+                                       "': a pasta não existe.\n\nA remoção de 'Exame' foi desfeita.");
+    EXPECT_EQ(ui_.calls[1].title, "Atenção!");
+    EXPECT_EQ(ui_.calls[1].buttons, platform::vbOKOnly);
+    EXPECT_EQ(TakeSnapshot(cn()), before);
+}
+
+TEST_P(CopySuite, ARowAddedBetweenTheReadingAndTheDeleteRollsTheSetBack) {
+    const SeedNumbers seed = FindSeedNumbers(cn());
+    const std::string number = seed.both.front();
+    // Deleting the examination's pages adds a diagnosis code to it, which the
+    // copy read before cannot hold.
+    const std::string insert = "INSERT INTO Exame_CID (ID_Exame_CID, Número_Exame, Código_CID) VALUES (9999, '" +
+                               number + "', 'Z00')";
+    cn().Execute(sqlite_ ? "CREATE TRIGGER Intruso BEFORE DELETE ON Exame_Página BEGIN " + insert +
+                               " ON CONFLICT DO NOTHING; END"
+                         : "CREATE TRIGGER Intruso BEFORE DELETE ON Exame_Página FOR EACH ROW INSERT IGNORE" +
+                               insert.substr(6));
+    const Snapshot before = TakeSnapshot(cn());
+
+    const auto report = Remove(number, copies_.path().string());
+
+    EXPECT_EQ(report.outcome, removal::RemovalReport::Outcome::Failed);
+    EXPECT_EQ(report.sets[0].end, removal::CascadeReport::End::RolledBack);
+    EXPECT_EQ(report.sets[0].failedAt, "copia");
+    ASSERT_EQ(ui_.calls.size(), 2u);
+    EXPECT_EQ(ui_.calls[1].prompt.substr(0, 50), "Os registros de 'Exame_CID' mudaram durante a remo");
+    EXPECT_EQ(TakeSnapshot(cn()), before);
+    EXPECT_TRUE(std::filesystem::is_empty(copies_.path())) << "nothing written for a set rolled back";
+}
+
+TEST(CopyReading, ReadsTheStatementsRowsWithTheSameJoinsAndFilter) {
+    EXPECT_EQ(removal::ReadingStatementText(removal::kCascadeStatements[2], "1'1", "_BK"),
+              "SELECT * FROM Exame_Imagem_BK WHERE Exame_Imagem_BK.ID_Página IN (SELECT Exame_Página_BK.ID_Página "
+              "FROM (Exame_Página_BK  INNER JOIN  Exame_BK ON Exame_Página_BK.Número_Exame = "
+              "Exame_BK.Número_Exame) WHERE (((Exame_BK.Número_Exame)='1''1')));");
+    EXPECT_EQ(removal::ReadingStatementText(removal::kCascadeStatements[12], "7", ""),
+              "SELECT * FROM Exame WHERE (((Exame.Número_Exame)='7'));");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, CopySuite, ::testing::Values(SqliteExamBackend()), DatabaseName);
+INSTANTIATE_TEST_SUITE_P(MariaDb, CopySuite, ::testing::Values(MariaDbExamBackend()), DatabaseName);
+
+}  // namespace
