@@ -16,6 +16,7 @@
 #include "ConsoleToolkit.h"
 #include "DE.h"
 #include "ExamTables.h"
+#include "Module1.h"
 #include "RemovalAudit.h"
 #include "RemovalPreview.h"
 #ifdef _WIN32
@@ -32,7 +33,7 @@ namespace {
 
 const char* const kHelp =
     "Uso: remover-exame (--simular | --confirmar) [--exame NÚMERO]... [--lista ARQUIVO]...\n"
-    "                   [--formato tabela|json] [--ini ARQUIVO]\n"
+    "                   [--formato tabela|json] [--ini ARQUIVO] [--copia PASTA]\n"
     "\n"
     "Sem argumentos, abre a janela. Com argumentos, trabalha sem janela, com o mesmo\n"
     "arquivo de configuração e a mesma conexão da janela.\n"
@@ -48,6 +49,8 @@ const char* const kHelp =
     "  --formato FORMATO    tabela (o padrão) ou json\n"
     "  --ini ARQUIVO        arquivo de configuração a usar no lugar do Quelvomir.INI do\n"
     "                       diretório do Windows\n"
+    "  --copia PASTA        guarda nessa pasta, antes de confirmar cada remoção, uma cópia\n"
+    "                       das linhas removidas (como REMOVER_COPIAS no Quelvomir.INI)\n"
     "  --ajuda, --help      mostra esta ajuda\n"
     "  --versao, --version  mostra a versão\n"
     "\n"
@@ -317,7 +320,7 @@ std::string optionIn(const std::string& message) {
 
 int RunCommandLine(int argc, const char* const* argv, Console console, platform::SystemLog* log) {
     std::vector<std::string> exames, listas;
-    std::string formato = "tabela", ini;
+    std::string formato = "tabela", ini, copia;
     bool simular = false, confirmar = false, ajuda = false, versao = false;
 
     CLI::App parser("", "remover-exame");
@@ -339,6 +342,7 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     simularFlag->excludes(confirmarFlag);
     parser.add_option("--formato", formato)->expected(1);
     parser.add_option("--ini", ini)->expected(1);
+    parser.add_option("--copia", copia)->expected(1);
     parser.add_flag("--ajuda,--help", ajuda);
     parser.add_flag("--versao,--version", versao);
 
@@ -394,6 +398,7 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     frmPrincipalCore core(toolkit, log, "linha_de_comando");
     if (!ini.empty()) core.SetConfigurationFile(ini);
     if (!core.Load()) return kExitFailure;
+    if (!copia.empty()) Module1::gRemoverCopias = copia;
     ado::Connection& connection = DE::Instance().Conexão_Atual();
 
     const bool json = formato == "json";

@@ -27,6 +27,7 @@ std::string gDirWindows;
 std::string gConnServer;
 std::string gConnLocal;
 std::string gDirSvr;
+std::string gRemoverCopias;
 
 namespace {
 
@@ -273,6 +274,7 @@ bool LerConfiguração(const std::string& Arquivo) {
         {"", "CONN_SERVER", false},
         {"", "CONN_LOCAL", false},
         {"", "DIR_SVR", true},
+        {"", "REMOVER_COPIAS", false},
     };
 
     // The keys and the characters that decide a match ("=", space, "\") are
@@ -301,6 +303,7 @@ bool LerConfiguração(const std::string& Arquivo) {
     gConnServer = decoded(table[0].value);
     gConnLocal = decoded(table[1].value);
     gDirSvr = decoded(table[2].value);
+    gRemoverCopias = decoded(table[3].value);
     return true;
 }
 

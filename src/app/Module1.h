@@ -11,6 +11,9 @@ extern std::string gDirWindows;  // the Windows directory, upper case on Windows
 extern std::string gConnServer;  // CONN_SERVER: the connection string of the host product's database
 extern std::string gConnLocal;   // CONN_LOCAL
 extern std::string gDirSvr;      // DIR_SVR, ending with a backslash when present
+// REMOVER_COPIAS: the folder where each removal keeps a copy of the rows it
+// removes; empty keeps none.
+extern std::string gRemoverCopias;
 
 // The directory that holds the host product's configuration file, ending with
 // the platform's separator. Throws platform::RuntimeError when there is none.

@@ -213,6 +213,7 @@ std::string AuditLine(const AuditAttempt& attempt, const RemovalReport& report) 
     appendQuoted(line, "verificacao_erro", report.checkError);
     appendSet(line, "vivo", report.sets[0]);
     appendSet(line, "bk", report.sets[1]);
+    appendQuoted(line, "copia", report.copyFile);
     appendQuoted(line, "erro_inesperado", attempt.unexpectedError);
     return line;
 }
@@ -237,14 +238,14 @@ RemovalAudit::RemovalAudit(platform::SystemLog& log, std::string_view origin)
       host_(platform::HostName()) {}
 
 RemovalReport RemovalAudit::Remove(const std::string& numeroExame, ado::Connection& connection,
-                                   platform::Toolkit& ui) {
+                                   platform::Toolkit& ui, const std::string& copyFolder) {
     AuditAttempt attempt;
     attempt.start = std::chrono::system_clock::now();
     const auto started = std::chrono::steady_clock::now();
     attempt.numeroExame = numeroExame;
     RemovalReport report;
     try {
-        removal::cmdAtualizar_Click(numeroExame, connection, ui, &report);
+        removal::cmdAtualizar_Click(numeroExame, connection, ui, &report, copyFolder);
     } catch (const std::exception& error) {
         attempt.duration = std::chrono::steady_clock::now() - started;
         attempt.connectionString = connection.ConnectionString();

@@ -76,8 +76,10 @@ public:
     RemovalAudit(platform::SystemLog& log, std::string_view origin);
 
     // cmdAtualizar_Click with its record. Something the command does not
-    // catch is recorded as a failure and goes on up.
-    RemovalReport Remove(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui);
+    // catch is recorded as a failure and goes on up. copyFolder, when not
+    // empty, keeps copies of the removed rows there (the record names the file).
+    RemovalReport Remove(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
+                         const std::string& copyFolder = {});
 
 private:
     void write(AuditAttempt& attempt, const RemovalReport& report) noexcept;

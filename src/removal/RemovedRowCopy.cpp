@@ -214,7 +214,7 @@ std::string CopyDocument(const CopyHeader& header, const std::vector<KeptSet>& s
     // takes the member out, writes the rest compactly again and compares.
     const std::string content = document.dump(-1, ' ', false, ordered_json::error_handler_t::strict);
     document["sha256"] = platform::Sha256Hex(content);
-    return document.dump(1, '\t') + "\n";
+    return document.dump() + "\n";
 }
 
 std::string CopyFileName(const CopyHeader& header) {

@@ -2,6 +2,7 @@
 // then does, and a batch with a failing examination in the middle.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -171,6 +172,28 @@ TEST_F(CommandLineTest, AFailingExaminationIsReportedAndTheNextOnesStillRun) {
         EXPECT_EQ(CountRows(RowsOfExamination(*cn_, number, "")), 0u);
     const char* expected[] = {"removido", "falhou", "removido"};
     for (const char* outcome : expected) EXPECT_EQ(LogFields(receiver_.Next()).at("resultado"), outcome);
+}
+
+TEST_F(CommandLineTest, CopiesGoToTheConfiguredFolderOrToTheOneGivenForTheRun) {
+    const SeedNumbers seed = FindSeedNumbers(*cn_);
+    const std::string copies = temp_.file("copias");
+    std::filesystem::create_directory(copies);
+    ini_ = temp_.write("Quelvomir.INI", "[Quelvomir]\r\nCONN_SERVER=" + connectionString_ +
+                                            "\r\nREMOVER_COPIAS=" + copies + "\r\n");
+
+    const Snapshot before = TakeSnapshot(*cn_);
+    const std::string missing = temp_.file("nao-existe");
+    const Outcome refused = run({"--confirmar", "--ini", ini_, "--copia", missing, "--exame", seed.both.front()});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("na pasta '" + missing + "': a pasta não existe."), std::string::npos) << refused.err;
+    EXPECT_EQ(TakeSnapshot(*cn_), before);
+    EXPECT_TRUE(std::filesystem::is_empty(copies));
+
+    const Outcome removed = run({"--confirmar", "--ini", ini_, "--exame", seed.both.front()});
+    EXPECT_EQ(removed.status, 0) << removed.err;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(copies), {}), 1);
+    LogFields(receiver_.Next());
+    EXPECT_EQ(LogFields(receiver_.Next()).at("copia").substr(0, copies.size() + 2), "\"" + copies + "/");
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "ExamDatabase.h"
 #include "FakeToolkit.h"
 #include "RemoveExamCommand.h"
+#include "RemovalAudit.h"
 #include "RemovedRowCopy.h"
 #include "ado/Connection.h"
 
@@ -172,5 +173,17 @@ TEST(CopyReading, ReadsTheStatementsRowsWithTheSameJoinsAndFilter) {
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, CopySuite, ::testing::Values(SqliteExamBackend()), DatabaseName);
 INSTANTIATE_TEST_SUITE_P(MariaDb, CopySuite, ::testing::Values(MariaDbExamBackend()), DatabaseName);
+
+}  // namespace
+
+namespace {
+
+TEST(CopyAudit, TheRecordNamesTheCopy) {
+    removal::RemovalReport report;
+    report.outcome = removal::RemovalReport::Outcome::Removed;
+    report.copyFile = "/srv/copias/exame-1001.json";
+    const std::string line = removal::AuditLine(removal::AuditAttempt{}, report);
+    EXPECT_NE(line.find(" copia=\"/srv/copias/exame-1001.json\""), std::string::npos) << line;
+}
 
 }  // namespace
