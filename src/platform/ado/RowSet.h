@@ -8,6 +8,13 @@
 
 namespace ado {
 
+// A value for a statement parameter; binary marks text that holds bytes to
+// be stored as binary data.
+struct Parameter {
+    Variant value;
+    bool binary = false;
+};
+
 struct RowSet {
     std::vector<std::string> columns;
     std::vector<std::vector<Variant>> rows;
