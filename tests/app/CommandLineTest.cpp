@@ -194,6 +194,24 @@ TEST_F(CommandLineTest, CopiesGoToTheConfiguredFolderOrToTheOneGivenForTheRun) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(copies), {}), 1);
     LogFields(receiver_.Next());
     EXPECT_EQ(LogFields(receiver_.Next()).at("copia").substr(0, copies.size() + 2), "\"" + copies + "/");
+
+    // Put back from the command line: the dry run changes nothing, the restore gives the rows back.
+    const std::string file = std::filesystem::directory_iterator(copies)->path().string();
+    const Snapshot removedState = TakeSnapshot(*cn_);
+    const Outcome dryRun = run({"--simular", "--ini", ini_, "--restaurar", file});
+    EXPECT_EQ(dryRun.status, 0) << dryRun.err;
+    EXPECT_NE(dryRun.out.find("Seria restaurado o exame \"" + seed.both.front() + "\":\n  Conjunto vivo\n    Exame: 1\n"),
+              std::string::npos)
+        << dryRun.out;
+    EXPECT_EQ(TakeSnapshot(*cn_), removedState);
+    EXPECT_EQ(LogFields(receiver_.Next()).at("resultado"), "simulado");
+    const Outcome restored = run({"--confirmar", "--ini", ini_, "--restaurar", file});
+    EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(TakeSnapshot(*cn_), before);
+    const auto record = LogFields(receiver_.Next());
+    EXPECT_EQ(record.at("evento"), "restauracao_exame");
+    EXPECT_EQ(record.at("resultado"), "restaurado");
+    EXPECT_EQ(run({"--confirmar", "--ini", ini_, "--restaurar", file}).status, 2);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "RemoveExamCommand.h"
 #include "RemovalAudit.h"
 #include "RemovedRowCopy.h"
+#include "RestoreCopy.h"
 #include "ado/Connection.h"
 
 namespace {
@@ -160,6 +161,91 @@ TEST_P(CopySuite, ARowAddedBetweenTheReadingAndTheDeleteRollsTheSetBack) {
     EXPECT_EQ(ui_.calls[1].prompt.substr(0, 50), "Os registros de 'Exame_CID' mudaram durante a remo");
     EXPECT_EQ(TakeSnapshot(cn()), before);
     EXPECT_TRUE(std::filesystem::is_empty(copies_.path())) << "nothing written for a set rolled back";
+}
+
+TEST_P(CopySuite, RemovalThenRestoreGivesBackEveryTableByteForByte) {
+    const SeedNumbers seed = FindSeedNumbers(cn());
+    for (const std::string& number : {seed.both.front(), seed.liveOnly.front()}) {
+        SCOPED_TRACE("examination " + number);
+        AddHostileColumns(number);
+        const Snapshot before = TakeSnapshot(cn());
+        const auto report = Remove(number, copies_.path().string());
+        ASSERT_EQ(report.outcome, removal::RemovalReport::Outcome::Removed);
+        ASSERT_NE(TakeSnapshot(cn()), before);
+
+        const auto dryRun = removal::RestoreRemovedRows(report.copyFile, cn(), true);
+        EXPECT_EQ(dryRun.outcome, removal::RestoreReport::Outcome::Simulated) << dryRun.reason;
+        ASSERT_EQ(dryRun.sets.size(), 2u);
+        EXPECT_EQ(dryRun.sets[0].tables.front(), (std::pair<std::string, std::size_t>{"Exame", 1}));
+
+        const auto restored = removal::RestoreRemovedRows(report.copyFile, cn(), false);
+        EXPECT_EQ(restored.outcome, removal::RestoreReport::Outcome::Restored) << restored.reason;
+        EXPECT_EQ(TakeSnapshot(cn()), before);
+        if (sqlite_) {  // the snapshot reads bytes as text; SQLite keeps the kind of each value too
+            const ado::RowSet kinds = cn().Query(
+                "SELECT DISTINCT typeof(Assinatura) || typeof(Valor) FROM Exame_Descritivo WHERE Número_Exame = '" +
+                number + "'");
+            ASSERT_EQ(kinds.rows.size(), 1u);
+            EXPECT_EQ(ado::ToText(kinds.rows[0][0]), "blobreal");
+        }
+
+        const auto again = removal::RestoreRemovedRows(report.copyFile, cn(), false);
+        EXPECT_EQ(again.outcome, removal::RestoreReport::Outcome::Refused);
+        EXPECT_EQ(again.reason, "o exame '" + number + "' já está em 'Exame' (criado de novo, ou já restaurado)");
+        for (const char* suffix : {"", "_BK"}) {
+            const std::string table = std::string("Exame_Descritivo") + suffix;
+            cn().Execute("ALTER TABLE " + table + " DROP COLUMN Assinatura");
+            cn().Execute("ALTER TABLE " + table + " DROP COLUMN Valor");
+        }
+    }
+}
+
+// The copy with its checksum made right again after an edit.
+std::string Resealed(ordered_json copy) {
+    copy.erase("sha256");
+    copy["sha256"] = platform::Sha256Hex(copy.dump());
+    return copy.dump();
+}
+
+TEST_P(CopySuite, AHostileCopyIsRefusedAndChangesNothing) {
+    const SeedNumbers seed = FindSeedNumbers(cn());
+    const auto report = Remove(seed.both.front(), copies_.path().string());
+    ASSERT_EQ(report.outcome, removal::RemovalReport::Outcome::Removed);
+    std::ifstream in(report.copyFile, std::ios::binary);
+    const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const ordered_json copy = ordered_json::parse(good);
+    const Snapshot before = TakeSnapshot(cn());
+
+    const std::string damaged = "o arquivo está danificado, incompleto ou não é uma cópia de remoção";
+    const std::string edited = "a soma de verificação não confere: o arquivo foi alterado ou está danificado";
+    ordered_json otherValue = copy, injected = copy, otherDatabase = copy, pending = copy;
+    otherValue["conjuntos"][0]["tabelas"][12]["linhas"][0][1] = "Outro Paciente";
+    injected["conjuntos"][0]["tabelas"][12]["colunas"][1]["nome"] = "Nome_Paciente\") VALUES (1); DROP TABLE Exame; --";
+    otherDatabase["banco"]["arquivo"] = "/srv/outra.db";
+    pending["conjuntos"][0]["estado"] = "pendente";
+    pending["conjuntos"][1]["estado"] = "desfeito";
+    struct Case {
+        std::string name, content, reason;
+    };
+    const Case cases[] = {
+        {"truncated", good.substr(0, good.size() / 2), damaged},
+        {"edited value", otherValue.dump(), edited},
+        {"wrong checksum", Resealed(copy).replace(good.find("\"sha256\"") + 10, 4, "0000"), edited},
+        {"nested", std::string(100000, '[') + std::string(100000, ']'), damaged},
+        {"injected column", Resealed(injected), "as colunas da tabela 'Exame' não correspondem mais às do arquivo"},
+        {"other database", Resealed(otherDatabase), ""},
+        {"never committed", Resealed(pending), "nenhuma remoção deste arquivo chegou a ser confirmada: não há o que restaurar"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = copies_.file("hostil.json");
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.content;
+        const auto restored = removal::RestoreRemovedRows(path, cn(), false);
+        EXPECT_EQ(restored.outcome, removal::RestoreReport::Outcome::Refused);
+        if (!c.reason.empty()) EXPECT_EQ(restored.reason, c.reason);
+        else EXPECT_EQ(restored.reason.substr(0, 36), "o arquivo é de outro banco de dados");
+        EXPECT_EQ(TakeSnapshot(cn()), before);
+    }
 }
 
 TEST(CopyReading, ReadsTheStatementsRowsWithTheSameJoinsAndFilter) {
