@@ -9,9 +9,21 @@ namespace platform {
 
 std::string Sha256Hex(std::string_view bytes) {
     unsigned char digest[32] = {};
-    BCryptHash(BCRYPT_SHA256_ALG_HANDLE, nullptr, 0,
-               reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())), static_cast<ULONG>(bytes.size()),
-               digest, sizeof digest);
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    if (BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) == 0) {
+        if (BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) == 0) {
+            // BCryptHashData takes at most 4 GiB at a time.
+            for (std::size_t at = 0; at < bytes.size(); at += 1u << 30) {
+                const std::string_view part = bytes.substr(at, 1u << 30);
+                BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(part.data())),
+                               static_cast<ULONG>(part.size()), 0);
+            }
+            BCryptFinishHash(hash, digest, sizeof digest, 0);
+            BCryptDestroyHash(hash);
+        }
+        BCryptCloseAlgorithmProvider(algorithm, 0);
+    }
     static constexpr char kHex[] = "0123456789abcdef";
     std::string hex;
     for (unsigned char b : digest) {
