@@ -16,6 +16,7 @@
 #include "ExamBackends.h"
 #include "ExamDatabase.h"
 #include "FakeToolkit.h"
+#include "RemovalPreview.h"
 #include "RemoveExamCommand.h"
 #include "RemovalAudit.h"
 #include "RemovedRowCopy.h"
@@ -246,6 +247,23 @@ TEST_P(CopySuite, AHostileCopyIsRefusedAndChangesNothing) {
         else EXPECT_EQ(restored.reason.substr(0, 36), "o arquivo é de outro banco de dados");
         EXPECT_EQ(TakeSnapshot(cn()), before);
     }
+}
+
+TEST_P(CopySuite, TheDryRunCountsStoredRowsNotJoinRowsWhenTwinsRepeatWithoutKeys) {
+    const SeedNumbers seed = FindSeedNumbers(cn());
+    const std::string number = seed.both.front();
+    for (const char* sql : {"CREATE TABLE Sem_Chave AS SELECT * FROM Exame_Página_BK", "DROP TABLE Exame_Página_BK",
+                            "ALTER TABLE Sem_Chave RENAME TO Exame_Página_BK"})
+        cn().Execute(sql);
+    cn().Execute("INSERT INTO Exame_Página_BK SELECT * FROM Exame_Página_BK WHERE Número_Exame = '" + number + "'");
+
+    const removal::RemovalPreview preview = removal::PreviewRemoval(number, cn());
+    const auto report = Remove(number, copies_.path().string());
+    ASSERT_EQ(report.outcome, removal::RemovalReport::Outcome::Removed);
+    for (std::size_t set = 0; set < 2; ++set)
+        for (std::size_t t = 0; t < report.sets[set].removed.size(); ++t)
+            EXPECT_EQ(preview.sets[set].removed.at(t).rows, report.sets[set].removed[t].rows)
+                << report.sets[set].removed[t].table << " set " << set;
 }
 
 TEST(CopyReading, ReadsTheStatementsRowsWithTheSameJoinsAndFilter) {
