@@ -274,10 +274,10 @@ void RemovalCopy::SetEnded(bool committed) {
     KeptSet& set = sets_.back();
     const KeptSet::State before = set.state;
     set.state = committed ? KeptSet::State::Committed : KeptSet::State::RolledBack;
-    if (written_ && set.state != before) write(nullptr);
+    if (written_ && set.state != before) write(nullptr, committed);
 }
 
-bool RemovalCopy::write(CascadeReport* report) {
+bool RemovalCopy::write(CascadeReport* report, bool tellWhenItFails) {
     platform::FileFailure failure;
     std::string document;
     try {
@@ -297,7 +297,7 @@ bool RemovalCopy::write(CascadeReport* report) {
         ui_.MsgBox("Não foi possível gravar a cópia dos registros removidos na pasta '" + folder_ + "': " +
                        failure.reason + ".\n\nA remoção de 'Exame" + sets_.back().suffix + "' foi desfeita.",
                    platform::vbOKOnly, kTitle);
-    } else {
+    } else if (tellWhenItFails) {
         ui_.MsgBox("Não foi possível registrar na cópia '" + path_ + "' que a remoção foi confirmada: " +
                        failure.reason + ".",
                    platform::vbOKOnly, kTitle);

@@ -94,7 +94,10 @@ public:
     const std::string& Path() const { return written_ ? path_ : kNone; }
 
 private:
-    bool write(CascadeReport* report);
+    // report: the copy before a commit, whose failure stops the cascade.
+    // Otherwise the state after it; a failure there is told only when the set
+    // was committed (a set rolled back has removed nothing).
+    bool write(CascadeReport* report, bool tellWhenItFails = true);
 
     static inline const std::string kNone;
     std::string folder_;

@@ -3,7 +3,10 @@
 // longer matches what the statements removed rolls the set back.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -138,6 +141,31 @@ TEST_P(CopySuite, ACopyThatCannotBeWrittenRemovesNothing) {
     EXPECT_EQ(ui_.calls[1].title, "Atenção!");
     EXPECT_EQ(ui_.calls[1].buttons, platform::vbOKOnly);
     EXPECT_EQ(TakeSnapshot(cn()), before);
+}
+
+TEST_P(CopySuite, AFullDiskUnderTheCopiesRemovesNothing) {
+    const SeedNumbers seed = FindSeedNumbers(cn());
+    // The journal in memory, so that only the copy meets the limit.
+    if (sqlite_) cn().Execute("PRAGMA journal_mode=MEMORY");
+    const Snapshot before = TakeSnapshot(cn());
+    // A file may grow to 1 KiB only: the copy's write fails with EFBIG, as on a full disk.
+    rlimit previous{};
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = previous;
+    small.rlim_cur = 1024;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const auto report = Remove(seed.both.front(), copies_.path().string());
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, handler);
+
+    EXPECT_EQ(report.outcome, removal::RemovalReport::Outcome::Failed);
+    ASSERT_EQ(ui_.calls.size(), 2u);
+    EXPECT_EQ(ui_.calls[1].prompt, "Não foi possível gravar a cópia dos registros removidos na pasta '" +
+                                       copies_.path().string() +
+                                       "': não há espaço livre no disco.\n\nA remoção de 'Exame' foi desfeita.");
+    EXPECT_EQ(TakeSnapshot(cn()), before);
+    EXPECT_TRUE(std::filesystem::is_empty(copies_.path())) << "a partial copy is removed";
 }
 
 TEST_P(CopySuite, ARowAddedBetweenTheReadingAndTheDeleteRollsTheSetBack) {
