@@ -112,7 +112,11 @@ std::vector<FileSet> readCopy(const std::string& path, const ado::Connection& co
         for (const FileSet& other : sets) require(other.suffix != set.suffix);
         const std::string estado = text(conjunto, "estado");
         require(estado == "confirmado" || estado == "pendente" || estado == "desfeito");
-        set.committed = estado == "confirmado";
+        // A set still "pendente" was written before its commit and never
+        // marked: the program ended in between. Whether the commit happened
+        // is told by the database: the examination is gone only if it did,
+        // and a set whose examination is there is refused below.
+        set.committed = estado == "confirmado" || estado == "pendente";
         const ordered_json& tabelas = member(conjunto, "tabelas");
         require(tabelas.is_array() && tabelas.size() == kCascadeStatements.size());
         for (std::size_t t = 0; t < tabelas.size(); ++t) {

@@ -27,7 +27,10 @@ struct RestoreReport {
     };
     struct SetRows {
         std::string suffix;
-        bool committedInFile = false;  // only sets the removal committed are put back
+        // Only sets the removal committed are put back: "confirmado", or
+        // "pendente" (the program ended between the commit and marking it)
+        // while the examination is not in the set; never "desfeito".
+        bool committedInFile = false;
         std::vector<std::pair<std::string, std::size_t>> tables;  // in insertion order
         bool inserted = false;
     };

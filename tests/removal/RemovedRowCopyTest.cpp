@@ -5,6 +5,8 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -251,7 +253,7 @@ TEST_P(CopySuite, AHostileCopyIsRefusedAndChangesNothing) {
     otherValue["conjuntos"][0]["tabelas"][12]["linhas"][0][1] = "Outro Paciente";
     injected["conjuntos"][0]["tabelas"][12]["colunas"][1]["nome"] = "Nome_Paciente\") VALUES (1); DROP TABLE Exame; --";
     otherDatabase["banco"]["arquivo"] = "/srv/outra.db";
-    pending["conjuntos"][0]["estado"] = "pendente";
+    pending["conjuntos"][0]["estado"] = "desfeito";
     pending["conjuntos"][1]["estado"] = "desfeito";
     struct Case {
         std::string name, content, reason;
@@ -271,8 +273,11 @@ TEST_P(CopySuite, AHostileCopyIsRefusedAndChangesNothing) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << c.content;
         const auto restored = removal::RestoreRemovedRows(path, cn(), false);
         EXPECT_EQ(restored.outcome, removal::RestoreReport::Outcome::Refused);
-        if (!c.reason.empty()) EXPECT_EQ(restored.reason, c.reason);
-        else EXPECT_EQ(restored.reason.substr(0, 36), "o arquivo é de outro banco de dados");
+        if (!c.reason.empty()) {
+            EXPECT_EQ(restored.reason, c.reason);
+        } else {
+            EXPECT_EQ(restored.reason.substr(0, 36), "o arquivo é de outro banco de dados");
+        }
         EXPECT_EQ(TakeSnapshot(cn()), before);
     }
 }
@@ -292,6 +297,78 @@ TEST_P(CopySuite, TheDryRunCountsStoredRowsNotJoinRowsWhenTwinsRepeatWithoutKeys
         for (std::size_t t = 0; t < report.sets[set].removed.size(); ++t)
             EXPECT_EQ(preview.sets[set].removed.at(t).rows, report.sets[set].removed[t].rows)
                 << report.sets[set].removed[t].table << " set " << set;
+}
+
+// Ends the process with SIGKILL at one step of a removal with copies.
+class KillingSteps final : public removal::CascadeSteps {
+public:
+    enum Step { BeforeTheFile, AfterTheFileBeforeTheCommit, AfterTheCommitBeforeTheMark };
+    KillingSteps(removal::RemovalCopy& copy, Step step) : copy_(copy), step_(step) {}
+    bool BeforeStatements(ado::Connection& cn, const std::string& n, const std::string& t,
+                          removal::CascadeReport& r) override {
+        return copy_.BeforeStatements(cn, n, t, r);
+    }
+    bool BeforeCommit(removal::CascadeReport& r) override {
+        if (step_ == BeforeTheFile) ::raise(SIGKILL);
+        const bool written = copy_.BeforeCommit(r);
+        if (step_ == AfterTheFileBeforeTheCommit) ::raise(SIGKILL);
+        return written;
+    }
+
+private:
+    removal::RemovalCopy& copy_;
+    Step step_;
+};
+
+TEST(CopyKilled, AfterAKillTheRowsAreAllThereOrACompleteCopyGivesThemBack) {
+    for (const auto step : {KillingSteps::BeforeTheFile, KillingSteps::AfterTheFileBeforeTheCommit,
+                            KillingSteps::AfterTheCommitBeforeTheMark}) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        TempDir dir;
+        const std::string connectionString = CreateSqliteExamDatabase(dir.file("exames.db"));
+        const std::string copies = dir.file("copias");
+        std::filesystem::create_directory(copies);
+        ado::Connection cn(connectionString);
+        cn.Open();
+        const std::string number = FindSeedNumbers(cn).liveOnly.front();
+        const Snapshot before = TakeSnapshot(cn);
+        cn.Close();
+
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ado::Connection own(connectionString);
+            own.Open();
+            FakeToolkit ui;
+            removal::RemovalCopy copy(copies, {number, std::chrono::system_clock::now(), "ana", "laudos-01",
+                                               connectionString},
+                                      ui);
+            KillingSteps steps(copy, step);
+            if (removal::Deleta_Exame_em_Cascata(own, number, "", ui, nullptr, &steps) &&
+                step == KillingSteps::AfterTheCommitBeforeTheMark)
+                ::raise(SIGKILL);
+            ::_exit(3);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+
+        cn.Open();
+        const auto files = std::distance(std::filesystem::directory_iterator(copies), {});
+        if (TakeSnapshot(cn) == before) {
+            EXPECT_NE(step, KillingSteps::AfterTheCommitBeforeTheMark);
+        } else {
+            EXPECT_EQ(step, KillingSteps::AfterTheCommitBeforeTheMark);
+            ASSERT_EQ(files, 1);
+            const std::string file = std::filesystem::directory_iterator(copies)->path().string();
+            const auto restored = removal::RestoreRemovedRows(file, cn, false);
+            EXPECT_EQ(restored.outcome, removal::RestoreReport::Outcome::Restored) << restored.reason;
+            EXPECT_EQ(TakeSnapshot(cn), before);
+        }
+        if (step == KillingSteps::BeforeTheFile) {
+            EXPECT_EQ(files, 0);
+        }
+    }
 }
 
 TEST(CopyReading, ReadsTheStatementsRowsWithTheSameJoinsAndFilter) {
