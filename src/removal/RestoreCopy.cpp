@@ -203,34 +203,48 @@ RestoreReport RestoreRemovedRows(const std::string& path, ado::Connection& conne
         report.reason = "ao verificar o banco de dados, ocorreu o seguinte erro: " + errorText(error);
         return report;
     }
+    // Every set is first inserted and rolled back, so that a row whose key is
+    // already there (or that the database refuses for any other reason)
+    // refuses the whole file before any set is committed.
+    for (const bool trial : {true, false}) {
+        if (!trial && simulate) break;
+        for (std::size_t s = 0; s < sets.size(); ++s) {
+            if (!sets[s].committed) continue;
+            std::string table;
+            try {
+                connection.BeginTrans();
+                // Parents first: the reverse of the order the cascade removed them in.
+                for (auto t = sets[s].tables.rbegin(); t != sets[s].tables.rend(); ++t) {
+                    table = t->table;
+                    const std::string sql = insertText(connection, *t);
+                    for (const auto& row : t->rows) connection.ExecuteWith(sql, row);
+                }
+                table.clear();
+                if (trial) {
+                    connection.RollbackTrans();
+                } else {
+                    connection.CommitTrans();
+                    report.sets[s].inserted = true;
+                }
+            } catch (const ado::AdoError& error) {
+                if (connection.InTransaction()) {
+                    try {
+                        connection.RollbackTrans();
+                    } catch (const ado::AdoError&) {
+                    }
+                }
+                report.outcome = trial ? RestoreReport::Outcome::Refused : RestoreReport::Outcome::Failed;
+                report.reason = (trial ? "o banco de dados recusa as linhas de '" + table +
+                                             "' (uma delas já está lá?): "
+                                       : "ao restaurar 'Exame" + sets[s].suffix + "', ocorreu o seguinte erro: ") +
+                                errorText(error) + "; nada foi inserido nesse conjunto";
+                return report;
+            }
+        }
+    }
     if (simulate) {
         report.outcome = RestoreReport::Outcome::Simulated;
         return report;
-    }
-
-    for (std::size_t s = 0; s < sets.size(); ++s) {
-        if (!sets[s].committed) continue;
-        try {
-            connection.BeginTrans();
-            // Parents first: the reverse of the order the cascade removed them in.
-            for (auto table = sets[s].tables.rbegin(); table != sets[s].tables.rend(); ++table) {
-                const std::string sql = insertText(connection, *table);
-                for (const auto& row : table->rows) connection.ExecuteWith(sql, row);
-            }
-            connection.CommitTrans();
-            report.sets[s].inserted = true;
-        } catch (const ado::AdoError& error) {
-            if (connection.InTransaction()) {
-                try {
-                    connection.RollbackTrans();
-                } catch (const ado::AdoError&) {
-                }
-            }
-            report.outcome = RestoreReport::Outcome::Failed;
-            report.reason = "ao restaurar 'Exame" + sets[s].suffix + "', ocorreu o seguinte erro: " +
-                            errorText(error) + "; nada foi inserido nesse conjunto";
-            return report;
-        }
     }
     report.outcome = RestoreReport::Outcome::Restored;
     return report;

@@ -200,6 +200,9 @@ TEST_P(CopySuite, RemovalThenRestoreGivesBackEveryTableByteForByte) {
         SCOPED_TRACE("examination " + number);
         AddHostileColumns(number);
         const Snapshot before = TakeSnapshot(cn());
+        const ado::RowSet pages = cn().Query("SELECT ID_Página FROM Exame_Página WHERE Número_Exame = '" + number + "'");
+        ASSERT_FALSE(pages.rows.empty());
+        const std::string pageId = ado::ToText(pages.rows[0][0]);
         const auto report = Remove(number, copies_.path().string());
         ASSERT_EQ(report.outcome, removal::RemovalReport::Outcome::Removed);
         ASSERT_NE(TakeSnapshot(cn()), before);
@@ -208,6 +211,16 @@ TEST_P(CopySuite, RemovalThenRestoreGivesBackEveryTableByteForByte) {
         EXPECT_EQ(dryRun.outcome, removal::RestoreReport::Outcome::Simulated) << dryRun.reason;
         ASSERT_EQ(dryRun.sets.size(), 2u);
         EXPECT_EQ(dryRun.sets[0].tables.front(), (std::pair<std::string, std::size_t>{"Exame", 1}));
+
+        // A page key of the copy taken by another examination: refused before any set is inserted.
+        cn().Execute("INSERT INTO Exame_Página (ID_Página, Número_Exame, Número_Página) VALUES (" + pageId +
+                     ", 'outro', 1)");
+        const Snapshot clashing = TakeSnapshot(cn());
+        const auto clash = removal::RestoreRemovedRows(report.copyFile, cn(), false);
+        EXPECT_EQ(clash.outcome, removal::RestoreReport::Outcome::Refused);
+        EXPECT_EQ(clash.reason.substr(0, 54), "o banco de dados recusa as linhas de 'Exame_Página' (");
+        EXPECT_EQ(TakeSnapshot(cn()), clashing);
+        cn().Execute("DELETE FROM Exame_Página WHERE Número_Exame = 'outro'");
 
         const auto restored = removal::RestoreRemovedRows(report.copyFile, cn(), false);
         EXPECT_EQ(restored.outcome, removal::RestoreReport::Outcome::Restored) << restored.reason;
