@@ -77,12 +77,9 @@ ado::Parameter parameterFrom(const ordered_json& value) {
 }
 
 // The file's content, once its checksum, form and origin have been checked.
-std::vector<FileSet> readCopy(const std::string& path, const ado::Connection& connection,
-                              std::string& numeroExame) {
-    platform::FileFailure failure;
-    const auto content = platform::ReadSmallFile(path, kLargestCopyFile, failure);
-    require(content.has_value(), "não foi possível ler o arquivo: " + failure.reason);
-    ordered_json document = ordered_json::parse(*content, nullptr, false);
+std::vector<FileSet> readCopyText(const std::string& content, const std::string& connectionString,
+                                  std::string& numeroExame) {
+    ordered_json document = ordered_json::parse(content, nullptr, false);
     require(!document.is_discarded() && document.is_object());
     const std::string checksum = text(document, "sha256");
     document.erase("sha256");
@@ -93,7 +90,7 @@ std::vector<FileSet> readCopy(const std::string& path, const ado::Connection& co
 
     const ordered_json& banco = member(document, "banco");
     require(banco.is_object());
-    const DatabaseName here = DescribeDatabase(connection.ConnectionString());
+    const DatabaseName here = DescribeDatabase(connectionString);
     for (const auto& [key, value] : {std::pair{"provedor", &here.provider}, std::pair{"servidor", &here.server},
                                      std::pair{"base", &here.database}, std::pair{"dsn", &here.dsn},
                                      std::pair{"arquivo", &here.file}}) {
@@ -141,6 +138,14 @@ std::vector<FileSet> readCopy(const std::string& path, const ado::Connection& co
     return sets;
 }
 
+std::vector<FileSet> readCopy(const std::string& path, const ado::Connection& connection,
+                              std::string& numeroExame) {
+    platform::FileFailure failure;
+    const auto content = platform::ReadSmallFile(path, kLargestCopyFile, failure);
+    require(content.has_value(), "não foi possível ler o arquivo: " + failure.reason);
+    return readCopyText(*content, connection.ConnectionString(), numeroExame);
+}
+
 // The table's columns must be exactly the file's, each named once.
 void checkColumns(ado::Connection& connection, const FileTable& table) {
     std::vector<std::string> real;
@@ -174,6 +179,16 @@ std::string errorText(const ado::AdoError& error) {
 }
 
 }  // namespace
+
+std::string CheckCopyText(const std::string& content, const std::string& connectionString) {
+    std::string numeroExame;
+    try {
+        readCopyText(content, connectionString, numeroExame);
+    } catch (const Refusal& refusal) {
+        return refusal.reason;
+    }
+    return {};
+}
 
 RestoreReport RestoreRemovedRows(const std::string& path, ado::Connection& connection, bool simulate) {
     RestoreReport report;

@@ -43,6 +43,10 @@ struct RestoreReport {
 // Files larger than this are refused before they are read.
 inline constexpr std::size_t kLargestCopyFile = std::size_t{1} << 30;
 
+// The checks of a copy file's text that need no database (form, checksum,
+// origin): empty text when it passes them, otherwise why not.
+std::string CheckCopyText(const std::string& content, const std::string& connectionString);
+
 RestoreReport RestoreRemovedRows(const std::string& path, ado::Connection& connection, bool simulate);
 
 // The audit record of one restore (or dry run), one line as the removal's.
