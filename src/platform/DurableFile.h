@@ -25,8 +25,11 @@ struct FileFailure {
 // link at path is never followed. replace true: the bytes go to a new
 // temporary file beside path, which is then renamed over path, so path holds
 // either the old content or the new one, never a mix. On failure nothing is
-// left behind but what was there before.
-bool WriteFileDurably(const std::string& path, std::string_view bytes, bool replace, FileFailure& failure);
+// left behind but what was there before. syncFolder false leaves out the
+// flush of the folder: the content is on disk before the rename, but after a
+// crash path may still hold the old content (for updates that may be lost).
+bool WriteFileDurably(const std::string& path, std::string_view bytes, bool replace, FileFailure& failure,
+                      bool syncFolder = true);
 
 // The whole content of a regular file of at most limit bytes.
 std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t limit, FileFailure& failure);

@@ -69,7 +69,7 @@ int writeAndClose(int fd, std::string_view bytes) {
 }
 
 // The new name is on disk only once the folder that holds it is flushed.
-int syncFolder(const std::string& path) {
+int flushFolder(const std::string& path) {
     const int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
     const int error = ::fsync(fd) == 0 ? 0 : errno;
@@ -97,7 +97,8 @@ int createOwnerOnly(const std::string& path, int& error) {
 
 }  // namespace
 
-bool WriteFileDurably(const std::string& path, std::string_view bytes, bool replace, FileFailure& failure) {
+bool WriteFileDurably(const std::string& path, std::string_view bytes, bool replace, FileFailure& failure,
+                      bool syncFolder) {
     static std::atomic<unsigned> serial{0};
     const std::string target =
         replace ? path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) : path;
@@ -113,7 +114,7 @@ bool WriteFileDurably(const std::string& path, std::string_view bytes, bool repl
         ::unlink(target.c_str());
         return failWith(failure, error);
     }
-    if ((error = syncFolder(path)) != 0) return failWith(failure, error);
+    if (syncFolder && (error = flushFolder(path)) != 0) return failWith(failure, error);
     return true;
 }
 

@@ -69,7 +69,8 @@ std::unique_ptr<void, LocalFreeDeleter> ownerOnlyDescriptor() {
 
 }  // namespace
 
-bool WriteFileDurably(const std::string& path, std::string_view bytes, bool replace, FileFailure& failure) {
+bool WriteFileDurably(const std::string& path, std::string_view bytes, bool replace, FileFailure& failure,
+                      bool syncFolder) {
     static std::atomic<unsigned> serial{0};
     const std::wstring wide = WideFromUtf8(path);
     const std::wstring target =
@@ -95,7 +96,8 @@ bool WriteFileDurably(const std::string& path, std::string_view bytes, bool repl
     if (error == 0 && !FlushFileBuffers(file)) error = GetLastError();
     CloseHandle(file);
     if (error == 0 && replace &&
-        !MoveFileExW(target.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        !MoveFileExW(target.c_str(), wide.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | (syncFolder ? MOVEFILE_WRITE_THROUGH : 0)))
         error = GetLastError();
     if (error != 0) {
         DeleteFileW(target.c_str());

@@ -109,17 +109,35 @@ std::string utcText(std::chrono::system_clock::time_point when, bool compact) {
     return text;
 }
 
+std::string upperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+}  // namespace
+
+DeclaredTypes ReadDeclaredTypes(ado::Connection& connection) {
+    DeclaredTypes types;
+    auto schema = connection.OpenSchema(ado::adSchemaColumns, {});
+    for (; !schema->Eof(); schema->MoveNext()) {
+        const auto type = ado::ToInteger(schema->Fields("DATA_TYPE").Value());
+        if (!type) continue;
+        types[{upperAscii(ado::ToText(schema->Fields("TABLE_NAME").Value())),
+               ado::ToText(schema->Fields("COLUMN_NAME").Value())}] = *type;
+    }
+    return types;
+}
+
+namespace {
+
 // The declared types of table's columns, by name as the database spells them.
-std::vector<KeptColumn> declaredColumns(ado::Connection& connection, const std::string& table,
+std::vector<KeptColumn> declaredColumns(const DeclaredTypes& types, const std::string& table,
                                         const std::vector<std::string>& names) {
     std::vector<KeptColumn> columns;
-    for (const std::string& name : names) columns.push_back({name, -1});
-    auto schema = connection.OpenSchema(ado::adSchemaColumns, {"", "", table});
-    for (; !schema->Eof(); schema->MoveNext()) {
-        const std::string name = ado::ToText(schema->Fields("COLUMN_NAME").Value());
-        const auto type = ado::ToInteger(schema->Fields("DATA_TYPE").Value());
-        for (KeptColumn& column : columns)
-            if (column.name == name && type) column.type = *type;
+    for (const std::string& name : names) {
+        const auto found = types.find({upperAscii(table), name});
+        columns.push_back({name, found == types.end() ? -1 : found->second});
     }
     return columns;
 }
@@ -141,8 +159,18 @@ bool IsBinaryType(std::int64_t adoType) {
 }
 
 bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame, const std::string& suffix,
-                     std::vector<KeptTable>& tables, std::string& error) {
+                     std::vector<KeptTable>& tables, std::string& error, const DeclaredTypes* known) {
     tables.clear();
+    DeclaredTypes read;
+    if (!known) {
+        try {
+            read = ReadDeclaredTypes(connection);
+        } catch (const ado::AdoError& e) {
+            error = std::to_string(static_cast<std::int32_t>(e.status())) + " - " + e.what();
+            return false;
+        }
+        known = &read;
+    }
     clsADO ado;
     for (const CascadeStatement& statement : kCascadeStatements) {
         ado::Recordset recordset;
@@ -161,12 +189,7 @@ bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame
             kept.rows.push_back(std::move(row));
         }
         recordset.Close();
-        try {
-            kept.columns = declaredColumns(connection, kept.table, names);
-        } catch (const ado::AdoError& e) {
-            error = std::to_string(static_cast<std::int32_t>(e.status())) + " - " + e.what();
-            return false;
-        }
+        kept.columns = declaredColumns(*known, kept.table, names);
         tables.push_back(std::move(kept));
     }
     return true;
@@ -237,7 +260,16 @@ bool RemovalCopy::BeforeStatements(ado::Connection& fCN, const std::string& Num_
     KeptSet set;
     set.suffix = Terminação;
     std::string error;
-    if (!ReadRemovedRows(fCN, Num_Exame, Terminação, set.tables, error)) {
+    // The declared types are read once for the removal's two sets.
+    if (!types_) {
+        try {
+            types_ = ReadDeclaredTypes(fCN);
+        } catch (const ado::AdoError& e) {
+            error = std::to_string(static_cast<std::int32_t>(e.status())) + " - " + e.what();
+            types_.reset();
+        }
+    }
+    if (!error.empty() || !ReadRemovedRows(fCN, Num_Exame, Terminação, set.tables, error, &*types_)) {
         report.failedAt = "copia";
         report.error = error;
         ui_.MsgBox("Ao ler os registros de 'Exame" + Terminação + "' para guardar sua cópia, ocorreu o seguinte erro:\n\n" +
@@ -266,15 +298,26 @@ bool RemovalCopy::BeforeCommit(CascadeReport& report) {
         set.state = KeptSet::State::RolledBack;
         return false;
     }
-    return write(&report);
+    // A set that removes no row has nothing to lose: no flush before its commit.
+    bool anyRow = false;
+    for (const KeptTable& table : set.tables) anyRow = anyRow || !table.rows.empty();
+    return !anyRow || write(&report);
 }
 
 void RemovalCopy::SetEnded(bool committed) {
     if (sets_.empty()) return;
     KeptSet& set = sets_.back();
-    const KeptSet::State before = set.state;
     set.state = committed ? KeptSet::State::Committed : KeptSet::State::RolledBack;
-    if (written_ && set.state != before) write(nullptr, committed);
+    // The live set's commit is recorded, flushed, by the twins' own copy
+    // before their commit; the file is marked here only when the removal
+    // ends (the twins ended, or a set was rolled back). The mark is not
+    // flushed with the folder: losing it in a crash leaves the set
+    // "pendente", which a restore settles by the database (see RestoreCopy).
+    const bool last = !committed || set.suffix == kBackupTables;
+    bool anyRow = false;
+    for (const KeptSet& each : sets_)
+        for (const KeptTable& table : each.tables) anyRow = anyRow || !table.rows.empty();
+    if (last && (written_ || (committed && anyRow))) write(nullptr, committed);
 }
 
 bool RemovalCopy::write(CascadeReport* report, bool tellWhenItFails) {
@@ -285,7 +328,8 @@ bool RemovalCopy::write(CascadeReport* report, bool tellWhenItFails) {
     } catch (const std::exception& e) {
         failure.reason = e.what();
     }
-    if (!document.empty() && platform::WriteFileDurably(path_, document, written_, failure)) {
+    if (!document.empty() &&
+        platform::WriteFileDurably(path_, document, written_, failure, /*syncFolder=*/report != nullptr)) {
         written_ = true;
         return true;
     }

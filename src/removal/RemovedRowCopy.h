@@ -14,7 +14,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CascadeDelete.h"
@@ -48,10 +51,16 @@ struct KeptTable {
 // Whether a column of this ADO type holds binary data (kept as base64).
 bool IsBinaryType(std::int64_t adoType);
 
+// Every column's declared type in the database, by table name (upper-case
+// ASCII, as names compare) and column name; one schema query for all.
+using DeclaredTypes = std::map<std::pair<std::string, std::string>, std::int64_t>;
+DeclaredTypes ReadDeclaredTypes(ado::Connection& connection);
+
 // The rows each of the thirteen statements would delete, in cascade order.
-// False when a query failed; error then holds "number - text".
+// False when a query failed; error then holds "number - text". types, when
+// given, saves reading them again.
 bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame, const std::string& suffix,
-                     std::vector<KeptTable>& tables, std::string& error);
+                     std::vector<KeptTable>& tables, std::string& error, const DeclaredTypes* types = nullptr);
 
 // One set as the file keeps it.
 struct KeptSet {
@@ -106,6 +115,7 @@ private:
     std::string path_;
     bool written_ = false;
     std::vector<KeptSet> sets_;
+    std::optional<DeclaredTypes> types_;
 };
 
 }  // namespace removal
