@@ -1,5 +1,6 @@
 #include "RemovedRowCopy.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -109,39 +110,6 @@ std::string utcText(std::chrono::system_clock::time_point when, bool compact) {
     return text;
 }
 
-std::string upperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
-}  // namespace
-
-DeclaredTypes ReadDeclaredTypes(ado::Connection& connection) {
-    DeclaredTypes types;
-    auto schema = connection.OpenSchema(ado::adSchemaColumns, {});
-    for (; !schema->Eof(); schema->MoveNext()) {
-        const auto type = ado::ToInteger(schema->Fields("DATA_TYPE").Value());
-        if (!type) continue;
-        types[{upperAscii(ado::ToText(schema->Fields("TABLE_NAME").Value())),
-               ado::ToText(schema->Fields("COLUMN_NAME").Value())}] = *type;
-    }
-    return types;
-}
-
-namespace {
-
-// The declared types of table's columns, by name as the database spells them.
-std::vector<KeptColumn> declaredColumns(const DeclaredTypes& types, const std::string& table,
-                                        const std::vector<std::string>& names) {
-    std::vector<KeptColumn> columns;
-    for (const std::string& name : names) {
-        const auto found = types.find({upperAscii(table), name});
-        columns.push_back({name, found == types.end() ? -1 : found->second});
-    }
-    return columns;
-}
-
 }  // namespace
 
 std::string ReadingStatementText(const CascadeStatement& statement, std::string_view numeroExame,
@@ -159,18 +127,8 @@ bool IsBinaryType(std::int64_t adoType) {
 }
 
 bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame, const std::string& suffix,
-                     std::vector<KeptTable>& tables, std::string& error, const DeclaredTypes* known) {
+                     std::vector<KeptTable>& tables, std::string& error) {
     tables.clear();
-    DeclaredTypes read;
-    if (!known) {
-        try {
-            read = ReadDeclaredTypes(connection);
-        } catch (const ado::AdoError& e) {
-            error = std::to_string(static_cast<std::int32_t>(e.status())) + " - " + e.what();
-            return false;
-        }
-        known = &read;
-    }
     clsADO ado;
     for (const CascadeStatement& statement : kCascadeStatements) {
         ado::Recordset recordset;
@@ -181,15 +139,15 @@ bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame
         }
         KeptTable kept;
         kept.table = std::string(statement.table) + suffix;
-        std::vector<std::string> names;
-        for (long i = 0; i < recordset.FieldCount(); ++i) names.push_back(recordset.Fields(i).Name());
+        // The declared types as the query's own result describes them.
+        for (long i = 0; i < recordset.FieldCount(); ++i)
+            kept.columns.push_back({recordset.Fields(i).Name(), recordset.Fields(i).Type()});
         for (; !recordset.Eof(); recordset.MoveNext()) {
             std::vector<ado::Variant> row;
             for (long i = 0; i < recordset.FieldCount(); ++i) row.push_back(recordset.Fields(i).Value());
             kept.rows.push_back(std::move(row));
         }
         recordset.Close();
-        kept.columns = declaredColumns(*known, kept.table, names);
         tables.push_back(std::move(kept));
     }
     return true;
@@ -260,16 +218,7 @@ bool RemovalCopy::BeforeStatements(ado::Connection& fCN, const std::string& Num_
     KeptSet set;
     set.suffix = Terminação;
     std::string error;
-    // The declared types are read once for the removal's two sets.
-    if (!types_) {
-        try {
-            types_ = ReadDeclaredTypes(fCN);
-        } catch (const ado::AdoError& e) {
-            error = std::to_string(static_cast<std::int32_t>(e.status())) + " - " + e.what();
-            types_.reset();
-        }
-    }
-    if (!error.empty() || !ReadRemovedRows(fCN, Num_Exame, Terminação, set.tables, error, &*types_)) {
+    if (!ReadRemovedRows(fCN, Num_Exame, Terminação, set.tables, error)) {
         report.failedAt = "copia";
         report.error = error;
         ui_.MsgBox("Ao ler os registros de 'Exame" + Terminação + "' para guardar sua cópia, ocorreu o seguinte erro:\n\n" +

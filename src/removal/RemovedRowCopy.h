@@ -14,10 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
-#include <map>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "CascadeDelete.h"
@@ -51,16 +48,11 @@ struct KeptTable {
 // Whether a column of this ADO type holds binary data (kept as base64).
 bool IsBinaryType(std::int64_t adoType);
 
-// Every column's declared type in the database, by table name (upper-case
-// ASCII, as names compare) and column name; one schema query for all.
-using DeclaredTypes = std::map<std::pair<std::string, std::string>, std::int64_t>;
-DeclaredTypes ReadDeclaredTypes(ado::Connection& connection);
-
 // The rows each of the thirteen statements would delete, in cascade order.
-// False when a query failed; error then holds "number - text". types, when
-// given, saves reading them again.
+// False when a query failed; error then holds "number - text". Each
+// column's type is the one the query's result declares.
 bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame, const std::string& suffix,
-                     std::vector<KeptTable>& tables, std::string& error, const DeclaredTypes* types = nullptr);
+                     std::vector<KeptTable>& tables, std::string& error);
 
 // One set as the file keeps it.
 struct KeptSet {
@@ -115,7 +107,6 @@ private:
     std::string path_;
     bool written_ = false;
     std::vector<KeptSet> sets_;
-    std::optional<DeclaredTypes> types_;
 };
 
 }  // namespace removal

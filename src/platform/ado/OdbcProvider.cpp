@@ -455,6 +455,7 @@ RowSet OdbcSession::fetchAll(Handle& statement, std::string_view context) {
         if (!SQL_SUCCEEDED(rc)) fail(statement, "describe", context);
         const std::size_t used = std::min<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0), name.size() - 1);
         result.columns.push_back(fromWide(name.data(), used));
+        result.types.push_back(AdoTypeForSqlType(type));
         kinds.push_back(fetchKindFor(type, size, digits));
     }
 

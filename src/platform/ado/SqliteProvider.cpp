@@ -393,9 +393,12 @@ private:
         const int columns = sqlite3_column_count(statement);
         if (rows) {
             rows->columns.clear();
+            rows->types.clear();
             for (int i = 0; i < columns; ++i) {
                 const char* name = sqlite3_column_name(statement, i);
                 rows->columns.emplace_back(name ? name : "");
+                const char* declared = sqlite3_column_decltype(statement, i);
+                rows->types.push_back(declared ? AdoTypeForDeclaredType(declared) : -1);
             }
         }
         for (;;) {
