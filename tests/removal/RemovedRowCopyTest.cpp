@@ -280,6 +280,11 @@ TEST_P(CopySuite, AHostileCopyIsRefusedAndChangesNothing) {
         {"other database", Resealed(otherDatabase), ""},
         {"never committed", Resealed(pending), "nenhuma remoção deste arquivo chegou a ser confirmada: não há o que restaurar"},
     };
+    const std::string huge = copies_.file("enorme.json");
+    std::ofstream(huge).put('{');
+    std::filesystem::resize_file(huge, removal::kLargestCopyFile + 1);  // sparse: nothing is written
+    EXPECT_EQ(removal::RestoreRemovedRows(huge, cn(), false).reason,
+              "não foi possível ler o arquivo: o arquivo é grande demais");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = copies_.file("hostil.json");
