@@ -130,10 +130,20 @@ bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame
                      std::vector<KeptTable>& tables, std::string& error) {
     tables.clear();
     clsADO ado;
+    std::string lockingRead;
+    try {
+        lockingRead = connection.LockingReadClause();
+    } catch (const ado::AdoError& e) {
+        error = std::to_string(static_cast<std::int32_t>(e.status())) + " - " + e.what();
+        return false;
+    }
     for (const CascadeStatement& statement : kCascadeStatements) {
         ado::Recordset recordset;
-        if (!ado.AbrirRecordset(connection, recordset,
-                                ReadingStatementText(statement, numeroExame, suffix))) {
+        // The rows read stay as read until the commit, on databases whose
+        // plain reads take no lock.
+        std::string sql = ReadingStatementText(statement, numeroExame, suffix);
+        sql.insert(sql.size() - 1, lockingRead);
+        if (!ado.AbrirRecordset(connection, recordset, sql)) {
             error = RecordedError(ado);
             return false;
         }

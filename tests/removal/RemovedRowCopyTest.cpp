@@ -11,6 +11,7 @@
 #include <csignal>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -26,6 +27,7 @@
 #include "RemovalAudit.h"
 #include "RemovedRowCopy.h"
 #include "RestoreCopy.h"
+#include "ado/AdoError.h"
 #include "ado/Connection.h"
 
 namespace {
@@ -192,6 +194,45 @@ TEST_P(CopySuite, ARowAddedBetweenTheReadingAndTheDeleteRollsTheSetBack) {
     EXPECT_EQ(ui_.calls[1].prompt.substr(0, 50), "Os registros de 'Exame_CID' mudaram durante a remo");
     EXPECT_EQ(TakeSnapshot(cn()), before);
     EXPECT_TRUE(std::filesystem::is_empty(copies_.path())) << "nothing written for a set rolled back";
+}
+
+// Runs a change from another session once the copy has read its rows.
+class ChangeAfterReading final : public removal::CascadeSteps {
+public:
+    ChangeAfterReading(removal::RemovalCopy& copy, std::function<void()> change) : copy_(copy), change_(change) {}
+    bool BeforeStatements(ado::Connection& cn, const std::string& n, const std::string& t,
+                          removal::CascadeReport& r) override {
+        const bool read = copy_.BeforeStatements(cn, n, t, r);
+        change_();
+        return read;
+    }
+    bool BeforeCommit(removal::CascadeReport& r) override { return copy_.BeforeCommit(r); }
+
+private:
+    removal::RemovalCopy& copy_;
+    std::function<void()> change_;
+};
+
+TEST_P(CopySuite, NoOtherSessionChangesARowBetweenTheReadingAndTheDelete) {
+    const std::string number = FindSeedNumbers(cn()).both.front();
+    ado::Connection other(backend_->WithShortLockWait(cn().ConnectionString()));
+    other.Open();
+    if (!sqlite_) other.Execute("SET SESSION innodb_lock_wait_timeout = 1");
+    bool changed = false;
+    removal::RemovalCopy copy(copies_.path().string(),
+                              {number, std::chrono::system_clock::now(), "ana", "laudos-01", cn().ConnectionString()},
+                              ui_);
+    ChangeAfterReading steps(copy, [&] {
+        try {
+            long rows = 0;
+            other.Execute("UPDATE Exame_CID SET Descrição = 'mudou' WHERE Número_Exame = '" + number + "'", &rows);
+            changed = rows > 0;
+        } catch (const ado::AdoError&) {
+        }
+    });
+    ASSERT_TRUE(removal::Deleta_Exame_em_Cascata(cn(), number, "", ui_, nullptr, &steps));
+    copy.SetEnded(true);
+    EXPECT_FALSE(changed) << "the rows read are locked until the commit";
 }
 
 TEST_P(CopySuite, RemovalThenRestoreGivesBackEveryTableByteForByte) {

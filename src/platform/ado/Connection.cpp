@@ -125,6 +125,10 @@ void Connection::ExecuteWith(const std::string& commandText, const std::vector<P
     if (recordsAffected) *recordsAffected = affected;
 }
 
+std::string Connection::LockingReadClause() {
+    return onSession("LockingReadClause", [](Session& s) { return s.LockingReadClause(); });
+}
+
 std::string Connection::QuoteIdentifier(const std::string& name) {
     refuseNul(name, "QuoteIdentifier");
     const char quote = onSession("QuoteIdentifier", [](Session& s) { return s.IdentifierQuote(); });

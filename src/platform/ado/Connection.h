@@ -65,6 +65,8 @@ public:
     // Runs one statement with "?" parameters (see Session::ExecuteWith).
     void ExecuteWith(const std::string& commandText, const std::vector<Parameter>& parameters,
                      long* recordsAffected = nullptr);
+    // See Session::LockingReadClause.
+    std::string LockingReadClause();
     // name as a quoted identifier of the open database.
     std::string QuoteIdentifier(const std::string& name);
 

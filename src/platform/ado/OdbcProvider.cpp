@@ -201,6 +201,9 @@ public:
     long Execute(const std::string& sql) override;
     RowSet Query(const std::string& sql) override;
     long ExecuteWith(const std::string& sql, const std::vector<Parameter>& parameters) override;
+    // A plain read on MySQL and MariaDB (InnoDB) takes no lock: another
+    // session could change a row between the read and the delete.
+    std::string LockingReadClause() override { return lockingRead_ ? " FOR UPDATE" : ""; }
     char IdentifierQuote() override {
         const std::string quote = infoText(SQL_IDENTIFIER_QUOTE_CHAR);
         return quote.size() == 1 && quote != " " ? quote[0] : '"';
@@ -246,6 +249,7 @@ private:
     bool connected_ = false;
     bool manualCommit_ = false;
     bool broken_ = false;
+    bool lockingRead_ = false;
     long commandTimeout_ = 0;  // seconds; 0 waits for ever
     Clock::time_point started_ = Clock::now();
     std::vector<std::string> secrets_;
@@ -292,7 +296,8 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
     // quote. Standard literals make the same statement text mean the same
     // thing everywhere.
     const std::string dbms = upperAscii(infoText(SQL_DBMS_NAME));
-    if (dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos)
+    lockingRead_ = dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos;
+    if (lockingRead_)
         Execute("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')");
 }
 

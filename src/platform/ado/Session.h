@@ -32,6 +32,11 @@ public:
     // character to put around it (a quote inside is written twice).
     virtual char IdentifierQuote() { return '"'; }
 
+    // What ends a query inside a transaction so that the rows it reads stay
+    // as read until the transaction ends (" FOR UPDATE"), or empty text where
+    // the transaction already keeps other writers out.
+    virtual std::string LockingReadClause() { return {}; }
+
     // Runs one query and fetches all of its rows.
     virtual RowSet Query(const std::string& sql) = 0;
 
