@@ -61,7 +61,7 @@ void run(const char* engine, const std::string& connectionString, const fs::path
     auto remove = [&](long number, bool withCopies) {
         removal::RemovalReport report;
         const auto start = Clock::now();
-        removal::cmdAtualizar_Click(std::to_string(number), connection, ui, &report,
+        removal::cmdAtualizar_Click(std::to_string(number), connection, ui, &report, nullptr,
                                     withCopies ? copies.string() : std::string());
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         if (report.outcome != removal::RemovalReport::Outcome::Removed)

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -11,18 +12,19 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "CommandLineOutput.h"
 #include "ConsoleToolkit.h"
 #include "DE.h"
 #include "ExamTables.h"
 #include "Module1.h"
+#include "NumberList.h"
 #include "RemovalAudit.h"
 #include "RemovalPreview.h"
 #include "RestoreCopy.h"
-#ifdef _WIN32
-#include "WideText.h"
-#endif
+#include "StopRequest.h"
 #include "frmPrincipalCore.h"
 
 #ifndef REMOVER_VERSION
@@ -32,25 +34,36 @@
 namespace app {
 namespace {
 
+using namespace cli;
+
 const char* const kHelp =
     "Uso: remover-exame (--simular | --confirmar) [--exame NÚMERO]... [--lista ARQUIVO]...\n"
     "                   [--formato tabela|json] [--ini ARQUIVO] [--copia PASTA]\n"
+    "                   [-- NÚMERO...]\n"
     "       remover-exame (--simular | --confirmar) --restaurar ARQUIVO [--ini ARQUIVO]\n"
     "\n"
     "Sem argumentos, abre a janela. Com argumentos, trabalha sem janela, com o mesmo\n"
     "arquivo de configuração e a mesma conexão da janela.\n"
     "\n"
     "  --exame NÚMERO       exame a remover; pode se repetir. O número é usado exatamente\n"
-    "                       como escrito (para um número que começa com -, use --exame=NÚMERO)\n"
+    "                       como escrito. Um valor que começa com - se escreve com =\n"
+    "                       (--exame=-5): \"--exame -5\" e \"--exame --simular\" são recusados\n"
     "  --lista ARQUIVO      arquivo com um número por linha; linhas em branco e linhas que\n"
-    "                       começam com # são ignoradas; - lê da entrada padrão\n"
+    "                       começam com # são ignoradas; - lê da entrada padrão. A linha\n"
+    "                       termina em CR LF, LF ou CR. O texto é UTF-8; se não for UTF-8\n"
+    "                       válido, Windows-1252 (Bloco de Notas, PowerShell); UTF-16 com\n"
+    "                       marca de ordem de bytes também serve. No máximo 1000000 linhas\n"
+    "                       de 4096 bytes. Só um arquivo comum: um diretório, um dispositivo\n"
+    "                       ou um pipe são recusados (use - para a entrada padrão)\n"
     "  --simular            não remove nada: mostra, por exame e por conjunto de tabelas\n"
     "                       (vivo e _BK), quantas linhas cada tabela perderia\n"
     "  --confirmar          remove os exames, um após o outro, sem perguntar, como a janela\n"
     "                       faz depois do OK; a falha de um exame não impede os seguintes\n"
-    "  --formato FORMATO    tabela (o padrão) ou json\n"
+    "  --formato FORMATO    tabela (o padrão) ou json; uma vez só\n"
     "  --ini ARQUIVO        arquivo de configuração a usar no lugar do Quelvomir.INI do\n"
-    "                       diretório do Windows\n"
+    "                       diretório do Windows; uma vez só\n"
+    "  --auditoria-estrita  não confirma nenhuma remoção cujo registro não possa ser gravado\n"
+    "                       no log do sistema (como AUDITORIA_ESTRITA=1 no Quelvomir.INI)\n"
     "  --copia PASTA        guarda nessa pasta, antes de confirmar cada remoção, uma cópia\n"
     "                       das linhas removidas (como REMOVER_COPIAS no Quelvomir.INI)\n"
     "  --restaurar ARQUIVO  põe de volta as linhas guardadas nesse arquivo de cópia (com\n"
@@ -58,260 +71,38 @@ const char* const kHelp =
     "                       alterado, de outro banco, ou um exame que já está lá\n"
     "  --ajuda, --help      mostra esta ajuda\n"
     "  --versao, --version  mostra a versão\n"
+    "  --                   fim das opções: cada argumento seguinte é um número, como\n"
+    "                       --exame=ARGUMENTO, depois dos números das opções\n"
     "\n"
     "Cada tentativa de remoção fica registrada no log do sistema (remover-exame).\n"
+    "Ctrl+C (SIGINT) ou SIGTERM encerra depois do comando em curso, desfazendo o conjunto\n"
+    "de tabelas em andamento; os exames seguintes não são tentados.\n"
     "Saída: 0 tudo feito (ou, com --simular, tudo seria feito); 1 algum exame não\n"
-    "localizado; 2 alguma falha.\n";
+    "localizado; 2 alguma falha, uma interrupção ou uma saída que não pôde ser escrita.\n";
 
-// A progress bar on the error stream, for long lists on a terminal.
-class Progress {
-public:
-    Progress(std::ostream& err, bool enabled, std::size_t total)
-        : err_(err), enabled_(enabled), total_(total) {}
-
-    void Update(std::size_t done) {
-        if (!enabled_) return;
-        const std::size_t permille = total_ ? done * 1000 / total_ : 1000;
-        if (drawn_ && permille == permille_) return;
-        permille_ = permille;
-        drawn_ = true;
-        constexpr std::size_t kWidth = 40;
-        const std::size_t filled = permille * kWidth / 1000;
-        err_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '.') << "] " << done << '/'
-             << total_ << " exames" << std::flush;
+// The options that take a value. A value that starts with - is written
+// --opção=VALOR, so that a forgotten value never turns the next option into
+// a number ("--exame --simular"); "--lista -" (standard input) is the one
+// exception. Returns the first option whose value is missing, or empty text.
+std::string optionWithoutValue(int argc, const char* const* argv) {
+    static constexpr std::array<std::string_view, 4> kTakeValues = {"--exame", "--lista", "--formato",
+                                                                    "--ini"};
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") break;
+        if (std::find(kTakeValues.begin(), kTakeValues.end(), argument) == kTakeValues.end()) continue;
+        if (i + 1 == argc) return std::string(argument);
+        const std::string_view value = argv[++i];
+        if (!value.empty() && value[0] == '-' && !(argument == "--lista" && value == "-"))
+            return std::string(argument);
     }
-    void Clear() {
-        if (!drawn_) return;
-        err_ << "\r\x1b[K" << std::flush;
-        drawn_ = false;
-    }
-
-private:
-    std::ostream& err_;
-    bool enabled_;
-    std::size_t total_;
-    std::size_t permille_ = 0;
-    bool drawn_ = false;
-};
-
-// Lists at least this long get a progress bar.
-constexpr std::size_t kProgressFrom = 20;
-
-enum class Kind { Done, NotFound, Failed, NotTried };
-
-// One examination's result, from the removal or from the dry run.
-struct ExamResult {
-    std::string number;
-    Kind kind = Kind::NotTried;
-    std::string token;  // resultado: removido, seria_removido, nao_encontrado, vazio, falhou, nao_tentado
-    std::string words;  // the same for people
-    std::string checkError;
-    std::array<removal::CascadeReport, 2> sets;
-};
-
-constexpr std::array<const char*, 2> kSetNames = {"vivo", "_BK"};
-constexpr std::array<const char*, 2> kSetKeys = {"vivo", "bk"};
-
-ExamResult fromRemoval(const std::string& number, const removal::RemovalReport& report) {
-    using Outcome = removal::RemovalReport::Outcome;
-    ExamResult result;
-    result.number = number;
-    result.sets = report.sets;
-    result.checkError = report.checkError;
-    switch (report.outcome) {
-        case Outcome::Removed:
-            result.kind = Kind::Done, result.token = "removido", result.words = "removido";
-            break;
-        case Outcome::NotFound:
-            result.kind = Kind::NotFound, result.token = "nao_encontrado", result.words = "não localizado";
-            break;
-        case Outcome::NotAttempted:
-            result.kind = Kind::NotFound, result.token = "vazio", result.words = "número vazio";
-            break;
-        case Outcome::CheckFailed:
-        case Outcome::Failed:
-        case Outcome::Cancelled:  // the console answers OK: never
-            result.kind = Kind::Failed, result.token = "falhou", result.words = "falhou";
-            break;
-    }
-    return result;
+    return {};
 }
 
-ExamResult fromPreview(const std::string& number, const removal::RemovalPreview& preview) {
-    using Outcome = removal::RemovalPreview::Outcome;
-    ExamResult result;
-    result.number = number;
-    result.sets = preview.sets;
-    result.checkError = preview.checkError;
-    if (number.empty()) {
-        result.kind = Kind::NotFound, result.token = "vazio", result.words = "número vazio";
-    } else if (preview.outcome == Outcome::WouldRemove) {
-        result.kind = Kind::Done, result.token = "seria_removido", result.words = "seria removido";
-    } else if (preview.outcome == Outcome::NotFound) {
-        result.kind = Kind::NotFound, result.token = "nao_encontrado", result.words = "não localizado";
-    } else {
-        result.kind = Kind::Failed, result.token = "falhou", result.words = "falhou";
-    }
-    return result;
-}
-
-long long rowsOf(const removal::CascadeReport& set) {
-    long long total = 0;
-    for (const auto& table : set.removed) total += table.rows > 0 ? table.rows : 0;
-    return total;
-}
-
-// Rows that went (or would go): those of committed sets only.
-long long rowsRemoved(const ExamResult& result) {
-    long long total = 0;
-    for (const auto& set : result.sets)
-        if (set.end == removal::CascadeReport::End::Committed) total += rowsOf(set);
-    return total;
-}
-
-// Pads text to width characters (UTF-8 aware), on the left or the right.
-std::string pad(const std::string& text, std::size_t width, bool right) {
-    std::size_t characters = 0;
-    for (char c : text)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
-    const std::string fill(characters < width ? width - characters : 0, ' ');
-    return right ? fill + text : text + fill;
-}
-
-void writeTable(std::ostream& out, const ExamResult& result, bool simulate) {
-    using End = removal::CascadeReport::End;
-    out << "Exame " << removal::LogQuoted(result.number, removal::kLoggedNumberLimit) << ": " << result.words;
-    if (!result.checkError.empty())
-        out << " (ao verificar se o exame existe: " << platform::ConsoleToolkit::OneLine(result.checkError)
-            << ')';
-    out << '\n';
-    if (result.sets[0].end == End::NotRun) return;
-
-    constexpr std::size_t kName = 33, kColumn = 9;
-    out << "  " << pad("Tabela", kName, false);
-    for (const char* name : kSetNames) out << pad(name, kColumn, true);
-    out << '\n';
-    for (std::size_t row = 0; row < removal::kCascadeStatements.size(); ++row) {
-        const std::string table(removal::kCascadeStatements[row].table);
-        out << "  " << pad(table, kName, false);
-        for (const auto& set : result.sets) {
-            std::string cell = "-";
-            if (row < set.removed.size())
-                cell = std::to_string(set.removed[row].rows);
-            else if (row == set.removed.size() && set.failedAt == table)
-                cell = "falhou";
-            out << pad(cell, kColumn, true);
-        }
-        out << '\n';
-    }
-    out << "  " << pad("Total", kName, false);
-    for (const auto& set : result.sets) {
-        std::string cell = "-";
-        if (set.end == End::Committed) cell = std::to_string(rowsOf(set));
-        if (set.end == End::RolledBack) cell = simulate ? "falhou" : "desfeito";
-        if (set.end == End::RollbackFailed) cell = "?";
-        out << pad(cell, kColumn, true);
-    }
-    out << '\n';
-    for (std::size_t s = 0; s < result.sets.size(); ++s) {
-        const auto& set = result.sets[s];
-        if (set.failedAt.empty()) continue;
-        out << "  Falha em " << kSetNames[s];
-        if (set.failedAt == "inicio")
-            out << ", ao iniciar a transação";
-        else if (set.failedAt == "confirmacao")
-            out << ", ao confirmar a transação";
-        else
-            out << ", tabela " << set.failedAt;
-        out << ": " << platform::ConsoleToolkit::OneLine(set.error) << '\n';
-        if (simulate) continue;
-        if (set.end == End::RollbackFailed)
-            out << "  A transação de " << kSetNames[s]
-                << " não pôde ser desfeita; verifique o banco de dados.\n";
-        else
-            out << "  Nada foi removido de " << kSetNames[s] << ".\n";
-    }
-}
-
-nlohmann::ordered_json toJson(const ExamResult& result, bool simulate) {
-    using End = removal::CascadeReport::End;
-    nlohmann::ordered_json exam;
-    exam["exame"] = result.number;
-    exam["resultado"] = result.token;
-    if (!result.checkError.empty()) exam["erro_verificacao"] = result.checkError;
-    for (std::size_t s = 0; s < result.sets.size(); ++s) {
-        const auto& set = result.sets[s];
-        if (set.end == End::NotRun) continue;
-        nlohmann::ordered_json json;
-        if (simulate)
-            json["estado"] = set.end == End::Committed ? "contado" : "falhou";
-        else
-            json["estado"] = removal::SetEndToken(set.end);
-        nlohmann::ordered_json rows = nlohmann::ordered_json::object();
-        for (const auto& table : set.removed) rows[std::string(table.table)] = table.rows;
-        json["linhas"] = rows;
-        if (!set.failedAt.empty()) json["falha"] = {{"em", set.failedAt}, {"erro", set.error}};
-        exam[kSetKeys[s]] = json;
-    }
-    return exam;
-}
-
-struct Summary {
-    std::size_t done = 0, notFound = 0, failed = 0, notTried = 0;
-    long long rows = 0;
-};
-
-// Opens a list for reading. Its name is UTF-8 text: on Windows it goes to
-// the wide call, never through the ANSI code page.
-std::FILE* openList(const std::string& name) {
-#ifdef _WIN32
-    return _wfopen(platform::WideFromUtf8(name).c_str(), L"rb");
-#else
-    return std::fopen(name.c_str(), "rb");
-#endif
-}
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// Reads one list: a number a line, exactly as written but for the line end;
-// blank lines and lines whose first non-blank character is # are skipped.
-bool readList(const std::string& name, std::istream& standardInput, std::vector<std::string>& numbers,
-              std::ostream& err) {
-    std::istringstream file;
-    std::istream* source = &standardInput;
-    if (name != "-") {
-        const std::unique_ptr<std::FILE, FileCloser> list(openList(name));
-        if (!list) {
-            err << "remover-exame: não foi possível abrir a lista '" << name << "': " << std::strerror(errno)
-                << '\n';
-            return false;
-        }
-        std::string text;
-        char buffer[65536];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, list.get())) > 0;)
-            text.append(buffer, n);
-        if (std::ferror(list.get())) {
-            err << "remover-exame: não foi possível ler a lista '" << name << "'\n";
-            return false;
-        }
-        file.str(std::move(text));
-        source = &file;
-    }
-    bool first = true;
-    for (std::string line; std::getline(*source, line); first = false) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
-        const std::size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#') continue;
-        numbers.push_back(std::move(line));
-    }
-    if (source->bad()) {
-        err << "remover-exame: não foi possível ler a lista '" << name << "'\n";
-        return false;
-    }
-    return true;
+std::string needsValue(const std::string& option) {
+    return "a opção " + (option.empty() ? std::string("") : option + " ") +
+           "precisa de um valor (para um valor que começa com -, escreva " +
+           (option.empty() ? std::string("--opção") : option) + "=VALOR).";
 }
 
 // The option named in one of the parser's messages, or empty text.
@@ -365,7 +156,7 @@ int runRestore(const std::string& path, bool simular, ado::Connection& connectio
 int RunCommandLine(int argc, const char* const* argv, Console console, platform::SystemLog* log) {
     std::vector<std::string> exames, listas;
     std::string formato = "tabela", ini, copia, restaurar;
-    bool simular = false, confirmar = false, ajuda = false, versao = false;
+    bool simular = false, confirmar = false, ajuda = false, versao = false, auditoriaEstrita = false;
 
     CLI::App parser("", "remover-exame");
     parser.set_help_flag();
@@ -384,10 +175,13 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     auto* simularFlag = parser.add_flag("--simular", simular);
     auto* confirmarFlag = parser.add_flag("--confirmar", confirmar);
     simularFlag->excludes(confirmarFlag);
-    parser.add_option("--formato", formato)->expected(1);
-    parser.add_option("--ini", ini)->expected(1);
-    parser.add_option("--copia", copia)->expected(1);
-    parser.add_option("--restaurar", restaurar)->expected(1);
+    auto* formatoOption = parser.add_option("--formato", formato)->expected(1);
+    auto* iniOption = parser.add_option("--ini", ini)->expected(1);
+    auto* copiaOption = parser.add_option("--copia", copia)->expected(1);
+    auto* restaurarOption = parser.add_option("--restaurar", restaurar)->expected(1);
+    for (CLI::Option* option : {formatoOption, iniOption, copiaOption, restaurarOption})
+        option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    parser.add_flag("--auditoria-estrita", auditoriaEstrita);
     parser.add_flag("--ajuda,--help", ajuda);
     parser.add_flag("--versao,--version", versao);
 
@@ -395,15 +189,17 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
         console.err << "remover-exame: " << message << "\nUse --ajuda para ver as opções.\n";
         return kExitFailure;
     };
+    if (const std::string option = optionWithoutValue(argc, argv); !option.empty())
+        return refuse(needsValue(option));
+    // "--" ends the options; every argument after it is a number.
+    const int optionsEnd = static_cast<int>(
+        std::find_if(argv + 1, argv + argc, [](const char* a) { return std::strcmp(a, "--") == 0; }) - argv);
     try {
-        parser.parse(argc, argv);
+        parser.parse(optionsEnd, argv);
     } catch (const CLI::ExcludesError&) {
         return refuse("--simular e --confirmar não podem ser usados juntos.");
     } catch (const CLI::ArgumentMismatch& error) {
-        const std::string option = optionIn(error.what());
-        return refuse("a opção " + (option.empty() ? std::string("") : option + " ") +
-                      "precisa de um valor (para um valor que começa com -, escreva " +
-                      (option.empty() ? std::string("--opção") : option) + "=VALOR).");
+        return refuse(needsValue(optionIn(error.what())));
     } catch (const CLI::ParseError& error) {
         return refuse(std::string("linha de comando inválida: ") + error.what());
     }
@@ -417,6 +213,9 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     }
     if (!parser.remaining().empty())
         return refuse("argumento não reconhecido: " + parser.remaining().front());
+    for (const CLI::Option* option : {formatoOption, iniOption, copiaOption, restaurarOption})
+        if (option->count() > 1)
+            return refuse("a opção " + option->get_name() + " foi dada mais de uma vez.");
     if (formato != "tabela" && formato != "json")
         return refuse("formato desconhecido: " + formato + " (use tabela ou json).");
     if (!simular && !confirmar)
@@ -436,15 +235,20 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     }
 
     // The numbers in the order given, lists read in full before anything runs.
-    std::vector<std::string> numbers;
+    NumberQueue numbers;
     std::size_t nextExame = 0, nextLista = 0;
     for (const CLI::Option* option : parser.parse_order()) {
-        if (option == exameOption && nextExame < exames.size()) numbers.push_back(exames[nextExame++]);
+        if (option == exameOption && nextExame < exames.size()) numbers.AddNumber(exames[nextExame++]);
         if (option == listaOption && nextLista < listas.size())
-            if (!readList(listas[nextLista++], console.in, numbers, console.err)) return kExitFailure;
+            if (!numbers.AddList(listas[nextLista++], console.in, console.err)) return kExitFailure;
     }
-    if (exameOption->count() == 0 && listaOption->count() == 0)
+    for (int i = optionsEnd + 1; i < argc; ++i) numbers.AddNumber(argv[i]);
+    if (exameOption->count() == 0 && listaOption->count() == 0 && optionsEnd + 1 >= argc)
         return refuse("nenhum exame informado: use --exame NÚMERO ou --lista ARQUIVO.");
+
+    // From here on Ctrl+C and SIGTERM are seen between statements, and output
+    // that cannot be written is an error rather than the end of the program.
+    const platform::StopRequests stopRequests;
 
     // Start-up, as the window's.
     Progress progress(console.err, console.errIsTerminal && numbers.size() >= kProgressFrom, numbers.size());
@@ -452,25 +256,38 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     toolkit.SetBeforeWrite([&] { progress.Clear(); });
     frmPrincipalCore core(toolkit, log, "linha_de_comando");
     if (!ini.empty()) core.SetConfigurationFile(ini);
+    if (auditoriaEstrita) core.SetStrictAudit();
     if (!core.Load()) return kExitFailure;
     if (!copia.empty()) Module1::gRemoverCopias = copia;
     ado::Connection& connection = DE::Instance().Conexão_Atual();
 
     const bool json = formato == "json";
-    nlohmann::ordered_json exams = nlohmann::ordered_json::array();
+    JsonWriter jsonOut(console.out, simular);
     Summary summary;
     bool stopped = false;
     for (std::size_t i = 0; i < numbers.size(); ++i) {
-        const std::string& number = numbers[i];
+        std::string number;
+        if (!numbers.Next(number) && !stopped) {
+            progress.Clear();
+            console.err << "remover-exame: não foi possível reler as listas no arquivo temporário.\n"
+                           "Os exames seguintes não foram tentados.\n";
+            stopped = true;
+        }
         progress.Update(i);
         ExamResult result;
         result.number = number;
         result.token = "nao_tentado";
         result.words = "não tentado";
+        if (!stopped && platform::StopRequested()) {
+            progress.Clear();
+            console.err << "remover-exame: interrompido (" << platform::StopRequestName()
+                        << "); os exames seguintes não foram tentados.\n";
+            stopped = true;
+        }
         if (!stopped) {
             toolkit.SetPrefix("exame " + removal::LogQuoted(number, removal::kLoggedNumberLimit) + ": ");
             try {
-                result = simular ? fromPreview(number, removal::PreviewRemoval(number, connection))
+                result = simular ? fromPreview(number, removal::PreviewRemoval(number, connection, toolkit))
                                  : fromRemoval(number, core.Remover(number));
             } catch (const std::exception& error) {
                 // The window would end here with the run-time error report:
@@ -499,26 +316,31 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
         }
         summary.rows += rowsRemoved(result);
         if (json) {
-            exams.push_back(toJson(result, simular));
+            jsonOut.Add(toJson(result, simular));
         } else {
             progress.Clear();
             writeTable(console.out, result, simular);
+        }
+        console.out.flush();
+        // A reader that has gone (a closed pipe) or a full disk: the
+        // examination under way has ended and is on record, but no later one
+        // is started whose outcome nobody could read.
+        if (!stopped && (console.out.fail() || console.err.fail())) {
+            console.err << "remover-exame: não foi possível escrever a saída; os exames seguintes não foram "
+                           "tentados.\n";
+            stopped = true;
         }
     }
     progress.Update(numbers.size());
     progress.Clear();
 
     if (json) {
-        nlohmann::ordered_json document;
-        document["modo"] = simular ? "simular" : "confirmar";
-        document["exames"] = std::move(exams);
-        document["resumo"] = {{"exames", numbers.size()},
-                              {simular ? "seriam_removidos" : "removidos", summary.done},
-                              {"nao_encontrados", summary.notFound},
-                              {"falhas", summary.failed},
-                              {"nao_tentados", summary.notTried},
-                              {simular ? "linhas_seriam_removidas" : "linhas_removidas", summary.rows}};
-        console.out << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+        jsonOut.Finish({{"exames", numbers.size()},
+                        {simular ? "seriam_removidos" : "removidos", summary.done},
+                        {"nao_encontrados", summary.notFound},
+                        {"falhas", summary.failed},
+                        {"nao_tentados", summary.notTried},
+                        {simular ? "linhas_seriam_removidas" : "linhas_removidas", summary.rows}});
     } else {
         auto count = [](std::size_t n, const char* one, const char* many) {
             return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -539,7 +361,7 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     }
     console.out.flush();
 
-    if (summary.failed || summary.notTried) return kExitFailure;
+    if (summary.failed || summary.notTried || console.out.fail() || console.err.fail()) return kExitFailure;
     if (summary.notFound) return kExitNotFound;
     return kExitDone;
 }

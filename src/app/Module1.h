@@ -11,6 +11,9 @@ extern std::string gDirWindows;  // the Windows directory, upper case on Windows
 extern std::string gConnServer;  // CONN_SERVER: the connection string of the host product's database
 extern std::string gConnLocal;   // CONN_LOCAL
 extern std::string gDirSvr;      // DIR_SVR, ending with a backslash when present
+// AUDITORIA_ESTRITA: no removal is committed without its audit record. Any
+// value but 0 turns it on, so that a mistyped value never turns it off.
+extern bool gAuditoriaEstrita;
 // REMOVER_COPIAS: the folder where each removal keeps a copy of the rows it
 // removes; empty keeps none.
 extern std::string gRemoverCopias;

@@ -69,6 +69,7 @@ removal::RemovalReport frmPrincipalCore::Remover(const std::string& txtNumExame)
             log_ = ownLog_.get();
         }
         audit_ = std::make_unique<removal::RemovalAudit>(*log_, origin_);
+        audit_->SetStrict(strictAudit_ || Module1::gAuditoriaEstrita);
     }
     return audit_->Remove(txtNumExame, DE::Instance().Conexão_Atual(), toolkit_, Module1::gRemoverCopias);
 }

@@ -50,6 +50,8 @@ public:
     // Reads this configuration file instead of the one in the Windows
     // directory (the command line's --ini).
     void SetConfigurationFile(std::string path) { configurationFile_ = std::move(path); }
+    // Strict audit whatever the configuration file says (--auditoria-estrita).
+    void SetStrictAudit() { strictAudit_ = true; }
 
     // Loads the form the way the platform does at program start: runs
     // Form_Load, with an error that nothing caught ending the program through
@@ -97,6 +99,7 @@ private:
     std::string_view origin_;
     std::unique_ptr<removal::RemovalAudit> audit_;  // made at the first removal
     std::string configurationFile_;
+    bool strictAudit_ = false;
     bool busy_ = false;
     bool closeRequested_ = false;  // during the removal that runs
 };

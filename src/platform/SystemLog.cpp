@@ -1,5 +1,6 @@
 #include "SystemLog.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -155,15 +156,24 @@ std::unique_ptr<SystemLog> OpenSystemLog() {
     return std::make_unique<LocalSyslog>();
 }
 
-std::string OperatingSystemUser() {
-    const uid_t uid = ::getuid();
+namespace {
+
+std::string userName(unsigned uid) {
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
-    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name &&
-        *found->pw_name)
+    if (::getpwuid_r(static_cast<uid_t>(uid), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_name)
         return found->pw_name;
-    return std::to_string(uid);
+    return {};
+}
+
+}  // namespace
+
+std::string OperatingSystemUser() {
+    const uid_t uid = ::getuid();
+    std::string name = userName(uid);
+    return name.empty() ? std::to_string(uid) : name;
 }
 
 std::string HostName() {
@@ -172,9 +182,30 @@ std::string HostName() {
     return name;
 }
 
+// Anyone can put SUDO_USER in the environment of a program they start, so
+// the variables are believed only where a forger could not have gained
+// anything: when the program runs as root, real and effective user alike.
+// sudo starts its command that way (it sets the real user too, unlike a
+// set-user-id program), and a user who is not root can make neither id 0.
+// Root can forge any record anyway; still, sudo always sets SUDO_USER and
+// SUDO_UID together from the same entry of the user database, so a pair that
+// disagrees with it (a SUDO_USER set by hand, with no SUDO_UID or another
+// one) is not believed either. A command run through sudo as another user
+// than root is not recorded: it could not be told from one that user
+// started with the variables forged.
+std::string SudoUserOf(unsigned realUid, unsigned effectiveUid, const char* sudoUserVariable,
+                       const char* sudoUidVariable, std::string (*nameOfUid)(unsigned)) {
+    if (realUid != 0 || effectiveUid != 0) return {};
+    if (!sudoUserVariable || !*sudoUserVariable || !sudoUidVariable || !*sudoUidVariable) return {};
+    unsigned sudoUid = 0;
+    const char* end = sudoUidVariable + std::strlen(sudoUidVariable);
+    const auto [stop, error] = std::from_chars(sudoUidVariable, end, sudoUid);
+    if (error != std::errc() || stop != end || nameOfUid(sudoUid) != sudoUserVariable) return {};
+    return sudoUserVariable;
+}
+
 std::string SudoUser() {
-    const char* user = std::getenv("SUDO_USER");
-    return user ? user : "";
+    return SudoUserOf(::getuid(), ::geteuid(), std::getenv("SUDO_USER"), std::getenv("SUDO_UID"), userName);
 }
 
 #else  // _WIN32

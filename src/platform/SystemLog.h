@@ -69,7 +69,16 @@ std::unique_ptr<SystemLog> OpenSystemLog();
 // when it has none), and the machine's host name; never empty.
 std::string OperatingSystemUser();
 std::string HostName();
-// The user who ran sudo to start the program, or empty.
+// The user who ran sudo to start the program, or empty when it does not run
+// as root through sudo (SudoUserOf).
 std::string SudoUser();
+
+#ifndef _WIN32
+// The rule behind SudoUser, on the facts it reads: the process's real and
+// effective user ids, SUDO_USER and SUDO_UID (null when unset), and the name
+// the user database gives to a user id (empty when it has none).
+std::string SudoUserOf(unsigned realUid, unsigned effectiveUid, const char* sudoUserVariable,
+                       const char* sudoUidVariable, std::string (*nameOfUid)(unsigned));
+#endif
 
 }  // namespace platform

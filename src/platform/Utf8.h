@@ -24,4 +24,22 @@ Utf8Sequence DecodeUtf8At(std::string_view text, std::size_t i);
 // Appends the encoding of codePoint (at most U+10FFFF) to out.
 void AppendUtf8(std::string& out, char32_t codePoint);
 
+// Whether a whole text is well-formed UTF-8, fed one byte at a time, for
+// readers that decide a file's encoding once they have seen all of it.
+class Utf8Validator {
+public:
+    void Feed(unsigned char byte);
+    bool Valid() const { return valid_ && pending_ == 0; }
+
+private:
+    bool valid_ = true;
+    int pending_ = 0;
+    unsigned char low_ = 0x80;
+    unsigned char high_ = 0xBF;
+};
+
+// Windows-1252 to UTF-8. The five positions that code page leaves unassigned
+// become the C1 controls of the same value, as Windows' own conversion does.
+std::string Windows1252ToUtf8(std::string_view bytes);
+
 }  // namespace platform

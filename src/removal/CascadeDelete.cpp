@@ -1,5 +1,6 @@
 #include "CascadeDelete.h"
 
+#include "CommitCheck.h"
 #include "ErrorPrompt.h"
 #include "ExamTables.h"
 #include "clsADO.h"
@@ -13,11 +14,28 @@ void showFailure(platform::Toolkit& ui, const std::string& sentence, const std::
     ui.MsgBox(sentence + "', ocorreu o seguinte erro:" + "\n\n" + error, platform::vbOKOnly, kTitle);
 }
 
+// Tells the observer how the commit ended, on every way out of the cascade.
+class CommitNotice {
+public:
+    CommitNotice(CascadeObserver* observer, std::string_view suffix, const CascadeReport& report)
+        : observer_(observer), suffix_(suffix), report_(report) {}
+    ~CommitNotice() {
+        if (observer_) observer_->AfterCommit(suffix_, report_);
+    }
+    CommitNotice(const CommitNotice&) = delete;
+    CommitNotice& operator=(const CommitNotice&) = delete;
+
+private:
+    CascadeObserver* observer_;
+    std::string_view suffix_;
+    const CascadeReport& report_;
+};
+
 }  // namespace
 
 bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
                              const std::string& Terminação, platform::Toolkit& ui, CascadeReport* report,
-                             CascadeSteps* steps) {
+                             CascadeObserver* observer, CascadeSteps* steps) {
     clsADO ado;
     const std::string root = "Exame" + Terminação;
     CascadeReport unused;
@@ -30,6 +48,12 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         account.error = RecordedError(ado);
         return account.error;
     };
+    // The observer or a step stopped the cascade and has said why in the account.
+    auto withheld = [&] {
+        account.end =
+            ado.TransaçãoCancelar(fCN) ? CascadeReport::End::RolledBack : CascadeReport::End::RollbackFailed;
+        return false;
+    };
 
     // Without a transaction the statements would each commit on their own and
     // a failure half-way would leave the examination partly removed, so the
@@ -41,15 +65,11 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
     }
 
     // Steps that stop the cascade have told the operator why.
-    auto stoppedByStep = [&] {
-        account.end = ado.TransaçãoCancelar(fCN) ? CascadeReport::End::RolledBack
-                                                 : CascadeReport::End::RollbackFailed;
-        return false;
-    };
-    if (steps && !steps->BeforeStatements(fCN, Num_Exame, Terminação, account)) return stoppedByStep();
+    if (steps && !steps->BeforeStatements(fCN, Num_Exame, Terminação, account)) return withheld();
 
     std::int32_t recordsAfetados = 0;
     for (const CascadeStatement& statement : kCascadeStatements) {
+        if (observer && !observer->MayContinue(account)) return withheld();
         const std::string sql = CascadeStatementText(statement, Num_Exame, Terminação);
         if (!ado.ExecutarSQL(fCN, sql, recordsAfetados)) {
             // Read the error before the rollback, which may overwrite it.
@@ -60,14 +80,35 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         }
         account.removed.push_back({statement.table, recordsAfetados});
     }
+    if (steps && !steps->BeforeCommit(account)) return withheld();
+    if (observer && !observer->BeforeCommit(Terminação, account)) return withheld();
+    const CommitNotice notice(observer, Terminação, account);
 
-    if (steps && !steps->BeforeCommit(account)) return stoppedByStep();
-
-    // A commit that fails has removed nothing; saying so keeps the command
-    // from reporting success (and from going on to the twins).
+    // A commit that the database refused has removed nothing; saying so
+    // keeps the command from reporting success (and from going on to the
+    // twins).
     if (!ado.TransaçãoFinalizar(fCN)) {
-        showFailure(ui, "Ao confirmar a remoção em '" + root, stopped("confirmacao"));
-        account.end = CascadeReport::End::RolledBack;
+        const std::string error = stopped("confirmacao");
+        // A commit whose reply was lost may have been carried out all the
+        // same: what the database holds now says which.
+        const bool replyLost = fCN.CommitOutcomeUnknown();
+        const CommitFound found =
+            replyLost ? FindCommitOutcome(fCN, Num_Exame, Terminação) : CommitFound::NotCommitted;
+        if (found == CommitFound::Committed) {
+            account.end = CascadeReport::End::CommittedOnCheck;
+            return true;
+        }
+        if (found == CommitFound::Unknown) {
+            account.end = CascadeReport::End::Uncertain;
+            ui.MsgBox("Não se sabe se o exame foi removido de '" + root +
+                          "': a resposta do banco de dados à confirmação não chegou e não foi possível "
+                          "verificar.\n\nVerifique no banco de dados se o exame '" +
+                          Num_Exame + "' ainda está em '" + root + "' antes de tentar novamente.\n\n" + error,
+                      platform::vbOKOnly, kTitle);
+            return false;
+        }
+        showFailure(ui, "Ao confirmar a remoção em '" + root, error);
+        account.end = replyLost ? CascadeReport::End::RolledBackOnCheck : CascadeReport::End::RolledBack;
         if (fCN.InTransaction() && !ado.TransaçãoCancelar(fCN))
             account.end = CascadeReport::End::RollbackFailed;
         return false;

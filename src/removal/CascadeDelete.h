@@ -21,6 +21,12 @@ struct CascadeReport {
         Committed,       // every statement ran and the commit succeeded
         RolledBack,      // stopped; its statements were rolled back
         RollbackFailed,  // stopped, and the rollback itself failed
+        // The reply to the commit was lost, and a look at the database on a
+        // new connection found the set committed, not committed, or could
+        // not tell.
+        CommittedOnCheck,
+        RolledBackOnCheck,
+        Uncertain,
     };
     struct TableRows {
         std::string_view table;
@@ -30,9 +36,28 @@ struct CascadeReport {
     End end = End::NotRun;
     std::vector<TableRows> removed;  // one entry per statement that succeeded
     // When it stopped: the table whose statement failed, or "inicio" (the
-    // transaction could not begin) or "confirmacao" (the commit failed).
+    // transaction could not begin) or "confirmacao" (the commit failed, or
+    // its reply was lost).
     std::string failedAt;
     std::string error;  // the failure as the operator read it: number " - " text
+};
+
+// Someone who follows a cascade as it runs, so that what it commits is on
+// record even when the program ends right after (the audit). It may stop the
+// cascade: it then fills failedAt and error of the report, and the set is
+// rolled back without a message from the cascade.
+class CascadeObserver {
+public:
+    virtual ~CascadeObserver() = default;
+    // Before each statement: false stops the cascade (the program was asked to
+    // end).
+    virtual bool MayContinue(CascadeReport& report) noexcept = 0;
+    // Before the commit, with the rows every statement removed: false
+    // withholds the commit.
+    virtual bool BeforeCommit(std::string_view suffix, CascadeReport& report) noexcept = 0;
+    // Once the commit has been asked for, however it ended (report.end; NotRun
+    // when something the cascade does not catch ended it).
+    virtual void AfterCommit(std::string_view suffix, const CascadeReport& report) noexcept = 0;
 };
 
 // Work done inside a cascade's transaction besides its statements, such as
@@ -51,12 +76,17 @@ public:
 
 // True when every statement ran and the transaction was committed. On the
 // first failure the operator is told which table and why, the transaction is
-// rolled back and the result is false.
-// report, when given, receives what the call did; steps, when given, run
-// inside the transaction.
+// rolled back and the result is false. When the reply to the commit is lost,
+// a new connection finds out whether the set was committed; the operator is
+// told the commit's failure when it was not, and that nobody knows (and that
+// the examination must be checked before trying again) when that cannot be
+// found out.
+// report, when given, receives what the call did; observer, when given,
+// follows it; steps, when given, run inside the transaction.
 bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
                              const std::string& Terminação, platform::Toolkit& ui,
-                             CascadeReport* report = nullptr, CascadeSteps* steps = nullptr);
+                             CascadeReport* report = nullptr, CascadeObserver* observer = nullptr,
+                             CascadeSteps* steps = nullptr);
 
 // The older six-table removal: no transaction, and a failed statement is
 // reported and the next one still sent.

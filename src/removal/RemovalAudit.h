@@ -10,11 +10,25 @@
 //   origem=janela usuario="ana" host="laudos-01" provedor="SQLite"
 //   arquivo="/srv/exames.db" exame="1001" resultado=removido
 //   vivo=confirmado vivo_linhas=Aplique:1,...,Exame:1 bk=confirmado bk_linhas=...
+//   tentativa=5c0d9e2a41f7b386
 //
-// Text that comes from outside (names, paths, the number as typed, error
-// texts) is always in double quotes, escaped so that it can neither end its
-// value nor forge a line; the program's own tokens never are. Writing the
-// record never changes the removal, never stops it and never shows anything.
+// A program that dies after a commit never writes that record, so each set's
+// commit is recorded as it happens as well: one record just before it is
+// asked for (which set, the rows each statement removed, and who and where,
+// as above) and one once it has answered:
+//
+//   evento=remocao_exame_conjunto tentativa=5c0d9e2a41f7b386 fase=antes conjunto=vivo
+//   inicio=... origem=janela usuario="ana" ... exame="1001" linhas=Aplique:1,...,Exame:1
+//   evento=remocao_exame_conjunto tentativa=5c0d9e2a41f7b386 fase=depois conjunto=vivo
+//   exame="1001" estado=confirmado
+//
+// tentativa joins the records of one attempt. Text that comes from outside
+// (names, paths, the number as typed, error texts) is always in double
+// quotes, escaped so that it can neither end its value nor forge a line; the
+// program's own tokens never are. Writing the records never changes the
+// removal and never shows anything, unless the audit is strict: then a
+// commit whose record could not be written is withheld (the set rolled back,
+// the operator told why), and so is every later one of the attempt.
 #pragma once
 
 #include <chrono>
@@ -51,6 +65,7 @@ std::string_view SetEndToken(CascadeReport::End end);
 
 // Everything the record says besides the command's own report.
 struct AuditAttempt {
+    std::string id;  // tentativa: the same in every record of the attempt
     std::chrono::system_clock::time_point start;
     std::chrono::nanoseconds duration{};
     std::string_view origin;  // "janela" or "linha_de_comando"
@@ -69,26 +84,43 @@ inline constexpr std::size_t kLoggedNumberLimit = 256;
 std::string AuditLine(const AuditAttempt& attempt, const RemovalReport& report);
 platform::LogSeverity AuditSeverity(const RemovalReport& report);
 
+// The record of one set's commit: phase "antes" (with the rows removed) or
+// "depois" (with how the commit ended). set is "vivo" or "bk".
+std::string CommitLine(const AuditAttempt& attempt, std::string_view set, std::string_view phase,
+                       const CascadeReport& report);
+
+// The operator's message when strict audit withholds the commit of the set
+// whose root table is root; liveCommitted says that an earlier set of the
+// attempt was committed.
+std::string StrictAuditMessage(std::string_view root, bool liveCommitted);
+
 // Runs the remove command and writes the record of the attempt to the log.
 // The operating-system user and the host are read once, when it is made.
+// A set is also stopped, and rolled back, before its next statement once the
+// program has been asked to stop (platform::StopRequested).
 class RemovalAudit {
 public:
     RemovalAudit(platform::SystemLog& log, std::string_view origin);
 
-    // cmdAtualizar_Click with its record. Something the command does not
+    // Strict audit: nothing is committed without its record.
+    void SetStrict(bool strict) { strict_ = strict; }
+
+    // cmdAtualizar_Click with its records. Something the command does not
     // catch is recorded as a failure and goes on up. copyFolder, when not
     // empty, keeps copies of the removed rows there (the record names the file).
     RemovalReport Remove(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
                          const std::string& copyFolder = {});
 
 private:
-    void write(AuditAttempt& attempt, const RemovalReport& report) noexcept;
+    class Commits;
+    void write(const AuditAttempt& attempt, const RemovalReport& report) noexcept;
 
     platform::SystemLog& log_;
     std::string_view origin_;
     std::string user_;
     std::string sudoUser_;
     std::string host_;
+    bool strict_ = false;
 };
 
 }  // namespace removal

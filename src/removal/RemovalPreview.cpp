@@ -23,8 +23,14 @@ std::optional<long long> count(clsADO& ado, ado::Connection& connection, ado::Re
 
 }  // namespace
 
-RemovalPreview PreviewRemoval(const std::string& numeroExame, ado::Connection& connection) {
+RemovalPreview PreviewRemoval(const std::string& numeroExame, ado::Connection& connection,
+                              platform::Toolkit& ui) {
     RemovalPreview preview;
+    if (numeroExame.empty()) {
+        preview.outcome = RemovalPreview::Outcome::NotAttempted;
+        ui.MsgBox("Digite o número de exame que deseja remover.", platform::vbOKOnly, "Atenção!");
+        return preview;
+    }
     clsADO ado;
     ado::Recordset recordset;
 

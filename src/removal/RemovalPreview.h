@@ -6,15 +6,17 @@
 #include <string>
 
 #include "CascadeDelete.h"
+#include "Toolkit.h"
 #include "ado/Connection.h"
 
 namespace removal {
 
 struct RemovalPreview {
     enum class Outcome {
-        NotFound,     // in neither Exame nor Exame_BK
-        WouldRemove,  // found; every count succeeded
-        Failed,       // the existence check or a count failed
+        NotAttempted,  // empty number: the database was not asked
+        NotFound,      // in neither Exame nor Exame_BK
+        WouldRemove,   // found; every count succeeded
+        Failed,        // the existence check or a count failed
     };
     Outcome outcome = Outcome::NotFound;
     std::string checkError;  // the existence check's failure: number " - " text
@@ -27,7 +29,10 @@ struct RemovalPreview {
 // The existence check of the remove command (Exame, then Exame_BK), then,
 // for a number that exists, the count of each cascade statement on both sets.
 // Every query is a single SELECT outside any transaction of the program's,
-// so nothing is written and no lock outlasts its count.
-RemovalPreview PreviewRemoval(const std::string& numeroExame, ado::Connection& connection);
+// so nothing is written and no lock outlasts its count. An empty number gets
+// the command's own prompt through ui and no query at all, as the removal
+// does.
+RemovalPreview PreviewRemoval(const std::string& numeroExame, ado::Connection& connection,
+                              platform::Toolkit& ui);
 
 }  // namespace removal

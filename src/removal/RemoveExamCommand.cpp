@@ -47,7 +47,7 @@ bool examinationExists(const std::string& numeroExame, ado::Connection& connecti
 }  // namespace
 
 void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
-                        RemovalReport* report, const std::string& copyFolder) {
+                        RemovalReport* report, CascadeObserver* observer, const std::string& copyFolder) {
     RemovalReport unused;
     RemovalReport& account = report ? *report : unused;
     account = RemovalReport{};
@@ -87,9 +87,9 @@ void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connect
     std::size_t set = 0;
     for (std::string_view suffix : {kLiveTables, kBackupTables}) {
         const bool committed = Deleta_Exame_em_Cascata(connection, numeroExame, std::string(suffix), ui,
-                                                       &account.sets[set++], copy.get());
+                                                       &account.sets[set++], observer, copy.get());
         if (copy) {
-            copy->SetEnded(committed);
+            copy->SetEnded(account.sets[set - 1]);
             account.copyFile = copy->Path();
         }
         if (!committed) {

@@ -33,11 +33,12 @@ struct RemovalReport {
 // their "_BK" twins, after checking that it exists and asking to confirm.
 // Every outcome is told through ui; the form's pointer is the hourglass while
 // the cascades run. report, when given, follows the run as it goes, so it is
-// whole even when something the command does not catch ends it early.
-// With copyFolder not empty, the rows of each set are copied to a file in that
-// folder before the set is committed, and a set whose copy cannot be written
-// is rolled back.
+// whole even when something the command does not catch ends it early;
+// observer, when given, follows both cascades. With copyFolder not empty, the
+// rows of each set are copied to a file in that folder before the set is
+// committed, and a set whose copy cannot be written is rolled back.
 void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
-                        RemovalReport* report = nullptr, const std::string& copyFolder = {});
+                        RemovalReport* report = nullptr, CascadeObserver* observer = nullptr,
+                        const std::string& copyFolder = {});
 
 }  // namespace removal

@@ -263,10 +263,13 @@ bool RemovalCopy::BeforeCommit(CascadeReport& report) {
     return !anyRow || write(&report);
 }
 
-void RemovalCopy::SetEnded(bool committed) {
+void RemovalCopy::SetEnded(const CascadeReport& report) {
     if (sets_.empty()) return;
     KeptSet& set = sets_.back();
-    set.state = committed ? KeptSet::State::Committed : KeptSet::State::RolledBack;
+    const bool committed =
+        report.end == CascadeReport::End::Committed || report.end == CascadeReport::End::CommittedOnCheck;
+    if (report.end != CascadeReport::End::Uncertain)
+        set.state = committed ? KeptSet::State::Committed : KeptSet::State::RolledBack;
     // The live set's commit is recorded, flushed, by the twins' own copy
     // before their commit; the file is marked here only when the removal
     // ends (the twins ended, or a set was rolled back). The mark is not

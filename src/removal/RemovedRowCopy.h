@@ -87,9 +87,11 @@ public:
                           CascadeReport& report) override;
     bool BeforeCommit(CascadeReport& report) override;
 
-    // After the cascade of the current set has ended: committed or not. A
-    // file already written then says so.
-    void SetEnded(bool committed);
+    // After the cascade of the current set has ended, as its report says. A
+    // file already written then records it; a commit whose outcome nobody
+    // knows leaves the set "pendente", which a restore settles by the
+    // database.
+    void SetEnded(const CascadeReport& report);
 
     // The file's path once written, else empty.
     const std::string& Path() const { return written_ ? path_ : kNone; }

@@ -1,6 +1,7 @@
 // The command line for IT: refusals, the dry run against what the removal
 // then does, and a batch with a failing examination in the middle.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "CommandLineOutput.h"
 #include "DE.h"
 #include "ExamDatabase.h"
 #include "LogReceiver.h"
@@ -19,6 +21,8 @@
 namespace {
 
 using namespace testing_support;
+
+constexpr std::size_t kLongLine = 4097;
 
 struct Outcome {
     int status;
@@ -57,6 +61,8 @@ protected:
 
 TEST_F(CommandLineTest, RefusesWhatWasNotAskedForPlainly) {
     const Snapshot before = TakeSnapshot(*cn_);
+    const std::string fifo = temp_.file("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);  // nobody writes: opening it to read would wait for ever
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -67,6 +73,18 @@ TEST_F(CommandLineTest, RefusesWhatWasNotAskedForPlainly) {
         {{"--ini", ini_, "--exame", "1001"}, 2, "", "use --confirmar"},
         {{"--simular", "--confirmar", "--exame", "1001"}, 2, "", "não podem ser usados juntos"},
         {{"--simular", "--exame"}, 2, "", "--exame precisa de um valor"},
+        // A value that starts with "-" is written with "=": the next option is never a number.
+        {{"--confirmar", "--ini", ini_, "--exame", "--simular"}, 2, "", "--exame precisa de um valor"},
+        {{"--simular", "--ini", ini_, "--lista", "--exame", "1001"}, 2, "", "--lista precisa de um valor"},
+        {{"--simular", "--formato", "json", "--formato", "tabela", "--exame", "1001"},
+         2,
+         "",
+         "a opção --formato foi dada mais de uma vez."},
+        {{"--simular", "--ini", ini_, "--"}, 2, "", "nenhum exame informado"},
+        // Nothing that is not a regular file is read as a list.
+        {{"--simular", "--ini", ini_, "--lista", "/dev/zero"}, 2, "", "'/dev/zero' não é um arquivo comum"},
+        {{"--simular", "--ini", ini_, "--lista", temp_.path().string()}, 2, "", "não é um arquivo comum"},
+        {{"--simular", "--ini", ini_, "--lista", fifo}, 2, "", "não é um arquivo comum"},
         {{"--confirmar", "--exame", "1001", "1002"}, 2, "", "argumento não reconhecido: 1002"},
         {{"--simular", "--formato", "xml", "--exame", "1001"}, 2, "", "formato desconhecido: xml"},
         {{"--simular", "--ini", ini_}, 2, "", "nenhum exame informado"},
@@ -131,7 +149,7 @@ TEST_F(CommandLineTest, TheDryRunChangesNothingAndCountsWhatTheRemovalThenRemove
             EXPECT_EQ(p[set]["linhas"], d[set]["linhas"]) << set;
         }
         // Every record in the log, in order.
-        const auto record = LogFields(receiver_.Next());
+        const auto record = LogFields(receiver_.NextFinal());
         EXPECT_EQ(record.at("origem"), "linha_de_comando");
         EXPECT_EQ(record.at("exame"), "\"" + numbers[i] + "\"");
     }
@@ -171,7 +189,103 @@ TEST_F(CommandLineTest, AFailingExaminationIsReportedAndTheNextOnesStillRun) {
     for (const auto& number : {seed.both.front(), seed.liveOnly.front()})
         EXPECT_EQ(CountRows(RowsOfExamination(*cn_, number, "")), 0u);
     const char* expected[] = {"removido", "falhou", "removido"};
-    for (const char* outcome : expected) EXPECT_EQ(LogFields(receiver_.Next()).at("resultado"), outcome);
+    for (const char* outcome : expected) EXPECT_EQ(LogFields(receiver_.NextFinal()).at("resultado"), outcome);
+}
+
+// What each list holds, whatever its line ends and encoding; the numbers
+// after "--" come last. The dry run's JSON names each number it was given.
+TEST_F(CommandLineTest, ListsAreReadAsTheirAuthorsWroteThem) {
+    auto utf16 = [](const std::u16string& text, bool bigEndian) {
+        std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t unit : text) {
+            const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+            bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        return bytes;
+    };
+    struct Case {
+        const char* what;
+        std::string list;
+        std::vector<std::string> numbers;  // empty: refused
+        std::string err;
+    };
+    const std::string longLine(kLongLine, 'x');
+    const Case cases[] = {
+        {"CR, LF and CR LF", "a\rb\r\nc\n\rd", {"a", "b", "c", "d"}, ""},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF\xC3\xA7\xC3\xA3o\n  # x\n\t\n", {"\xC3\xA7\xC3\xA3o"}, ""},
+        {"Windows-1252", "\xE7\xE3o\r\n1001\x80", {"\xC3\xA7\xC3\xA3o", "1001\xE2\x82\xAC"}, ""},
+        {"UTF-16 LE",
+         utf16(u"1001\r\n\u00E7\u00E3o\r\n\U0001F600", false),
+         {"1001", "\xC3\xA7\xC3\xA3o", "\xF0\x9F\x98\x80"},
+         ""},
+        {"UTF-16 BE", utf16(u"# c\r1001\r", true), {"1001"}, ""},
+        {"UTF-16 with a lone surrogate",
+         utf16(u"1\n2\n", false) + std::string("\x00\xDC", 2),
+         {},
+         "linha 3: texto UTF-16 inválido"},
+        {"a line of 4096 bytes", "a\n" + longLine.substr(1), {"a", longLine.substr(1)}, ""},
+        {"a line of 4097 bytes", "a\nb\n" + longLine, {}, "linha 3: linha longa demais"},
+        {"1,000,000 lines", std::string(999999, '\n') + "#", {}, ""},
+        {"1,000,001 lines", std::string(1000000, '\n') + "x", {}, "linha 1000001: linhas demais"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool refused = !c.err.empty();
+        const std::string file = temp_.write("lista", c.list);
+        for (const std::string& name : {file, std::string("-")}) {
+            const Outcome r =
+                run({"--simular", "--ini", ini_, "--formato", "json", "--lista", name, "--", "-5"}, c.list);
+            EXPECT_EQ(r.status, refused ? 2 : 1) << r.err;
+            if (refused) {
+                EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+                EXPECT_EQ(r.out, "");
+                continue;
+            }
+            std::vector<std::string> numbers;
+            const auto document = nlohmann::json::parse(r.out);
+            for (const auto& exam : document["exames"]) numbers.push_back(exam["exame"]);
+            std::vector<std::string> expected = c.numbers;
+            expected.push_back("-5");
+            EXPECT_EQ(numbers, expected);
+        }
+    }
+}
+
+// An empty number is the window's empty text box: the prompt, and no query,
+// in the dry run as in the removal. Without the Exame table any query fails.
+TEST_F(CommandLineTest, AnEmptyNumberAsksForOneWithoutQuerying) {
+    cn_->Execute("ALTER TABLE Exame RENAME TO Exame_Fora");
+    for (const char* mode : {"--simular", "--confirmar"}) {
+        SCOPED_TRACE(mode);
+        const Outcome r = run({mode, "--ini", ini_, "--exame", ""});
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_NE(r.out.find("Exame \"\": número vazio\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find("exame \"\": Digite o número de exame que deseja remover.\n"), std::string::npos)
+            << r.err;
+    }
+}
+
+// The document written one examination at a time is the one dump(2) writes.
+TEST(CommandLineJson, WrittenPieceByPieceAsTheWholeDocument) {
+    app::cli::ExamResult found{"1001", app::cli::Kind::Done, "seria_removido", "", "", {}};
+    found.sets[0].end = removal::CascadeReport::End::Committed;
+    found.sets[0].removed.push_back({"Exame", 1});
+    const app::cli::ExamResult odd{"\xFF\"\n", app::cli::Kind::Failed, "falhou", "", "erro\n", {}};
+    const nlohmann::ordered_json summary = {{"exames", 2}, {"linhas", nlohmann::ordered_json::object()}};
+    for (std::size_t count = 0; count <= 2; ++count) {
+        std::ostringstream streamed;
+        app::cli::JsonWriter writer(streamed, true);
+        nlohmann::ordered_json document = {{"modo", "simular"}, {"exames", nlohmann::ordered_json::array()}};
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto exam = app::cli::toJson(i ? odd : found, true);
+            writer.Add(exam);
+            document["exames"].push_back(exam);
+        }
+        writer.Finish(summary);
+        document["resumo"] = summary;
+        EXPECT_EQ(streamed.str(),
+                  document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
+    }
 }
 
 TEST_F(CommandLineTest, CopiesGoToTheConfiguredFolderOrToTheOneGivenForTheRun) {
@@ -192,8 +306,15 @@ TEST_F(CommandLineTest, CopiesGoToTheConfiguredFolderOrToTheOneGivenForTheRun) {
     const Outcome removed = run({"--confirmar", "--ini", ini_, "--exame", seed.both.front()});
     EXPECT_EQ(removed.status, 0) << removed.err;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(copies), {}), 1);
-    LogFields(receiver_.Next());
-    EXPECT_EQ(LogFields(receiver_.Next()).at("copia").substr(0, copies.size() + 2), "\"" + copies + "/");
+    // The attempt's final records, past those of each set's commit.
+    auto next = [&](const std::string& event) {
+        for (;;) {
+            auto fields = LogFields(receiver_.Next());
+            if (fields.empty() || fields.at("evento") == event) return fields;
+        }
+    };
+    EXPECT_EQ(next("remocao_exame").count("copia"), 0u) << "nothing was written for the refused run";
+    EXPECT_EQ(next("remocao_exame").at("copia").substr(0, copies.size() + 2), "\"" + copies + "/");
 
     // Put back from the command line: the dry run changes nothing, the restore gives the rows back.
     const std::string file = std::filesystem::directory_iterator(copies)->path().string();
@@ -204,12 +325,11 @@ TEST_F(CommandLineTest, CopiesGoToTheConfiguredFolderOrToTheOneGivenForTheRun) {
               std::string::npos)
         << dryRun.out;
     EXPECT_EQ(TakeSnapshot(*cn_), removedState);
-    EXPECT_EQ(LogFields(receiver_.Next()).at("resultado"), "simulado");
+    EXPECT_EQ(next("restauracao_exame").at("resultado"), "simulado");
     const Outcome restored = run({"--confirmar", "--ini", ini_, "--restaurar", file});
     EXPECT_EQ(restored.status, 0) << restored.err;
     EXPECT_EQ(TakeSnapshot(*cn_), before);
-    const auto record = LogFields(receiver_.Next());
-    EXPECT_EQ(record.at("evento"), "restauracao_exame");
+    const auto record = next("restauracao_exame");
     EXPECT_EQ(record.at("resultado"), "restaurado");
     EXPECT_EQ(run({"--confirmar", "--ini", ini_, "--restaurar", file}).status, 2);
 }

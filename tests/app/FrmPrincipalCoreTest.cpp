@@ -176,7 +176,7 @@ TEST_F(FrmPrincipalCoreTest, EveryClickThatReachesTheDatabaseIsRecordedInTheLog)
 
     w.ClickRemover("");
     w.ClickRemover("1004");
-    const auto fields = testing_support::LogFields(receiver.Next());
+    const auto fields = testing_support::LogFields(receiver.NextFinal());
     EXPECT_EQ(fields.at("origem"), "janela");
     EXPECT_EQ(fields.at("exame"), "\"1004\"");
     EXPECT_EQ(fields.at("resultado"), "removido");

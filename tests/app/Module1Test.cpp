@@ -120,6 +120,20 @@ TEST(LerConfiguração, FillsTheSettingsFromTheLinesOfTheFile) {
     }
 }
 
+TEST(LerConfiguração, StrictAuditIsOnForAnyValueButZero) {
+    const std::pair<std::string, bool> cases[] = {
+        {"CONN_SERVER=a\r\n", false},          {"AUDITORIA_ESTRITA=1\r\n", true},
+        {"auditoria_estrita = sim\r\n", true}, {"AUDITORIA_ESTRITA=0\r\n", false},
+        {"AUDITORIA_ESTRITA=\r\n", false},     {"AUDITORIA_ESTRITA=1\r\nAUDITORIA_ESTRITA=0\r\n", false},
+    };
+    for (const auto& [content, strict] : cases) {
+        TempDir dir;
+        Module1::gAuditoriaEstrita = !strict;
+        EXPECT_TRUE(Module1::LerConfiguração(dir.write("Quelvomir.INI", content)));
+        EXPECT_EQ(Module1::gAuditoriaEstrita, strict) << content;
+    }
+}
+
 TEST(LerConfiguração, SurvivesHostileContent) {
     TempDir dir;
     std::mt19937 random(20240611);

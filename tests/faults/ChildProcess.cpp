@@ -135,6 +135,10 @@ void ChildProcess::Kill() {
     reap(status);
 }
 
+void ChildProcess::Signal(int signalNumber) {
+    if (pid_ > 0) kill(pid_, signalNumber);
+}
+
 int ChildProcess::Finish(std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     while (pid_ > 0) {

@@ -35,6 +35,8 @@ public:
     bool WaitFor(const std::string& marker, std::chrono::milliseconds timeout);
     // In the parent: SIGKILL, and waits for the child to be gone.
     void Kill();
+    // In the parent: sends the signal and returns at once.
+    void Signal(int signalNumber);
     // In the parent: waits for the child to end, at most timeout, then kills
     // it. Returns its exit code, 128 + signal when a signal ended it, or -1
     // when it had to be killed for taking too long.

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "ChildProcess.h"
 #include "DE.h"
@@ -20,6 +21,7 @@
 #include "FaultSupport.h"
 #include "MariaDbServer.h"
 #include "OdbcShim.h"
+#include "RemovalAudit.h"
 #include "RemoveExamCommand.h"
 #include "StallingProxy.h"
 #include "TempDir.h"
@@ -288,6 +290,50 @@ TEST_F(ServerFaults, AConnectionDroppedBetweenClicksIsReportedAndNothingIsRemove
     EXPECT_EQ(ClientSnapshot(), before);
 }
 
+// The driver is made to reconnect on its own (as one registered with
+// automatic reconnection would), and the server ends the program's session
+// while the confirmation is on screen, killed or idle too long. The driver's
+// new session lacks the program's set-up: there "100\3" reads as 1003, and
+// each statement would commit on its own. The removal finds the session
+// replaced inside its transaction, before the first delete, and reports the
+// lost connection; the next click too.
+TEST_F(ServerFaults, ASessionReplacedBehindTheProgramsBackIsNeverUsed) {
+    server().RunSql(
+        "INSERT INTO Exame (Número_Exame, Nome_Paciente, Data_Exame) VALUES ('100\\\\3', 'Barra', "
+        "'2023-05-12')");
+    const std::string before = ClientSnapshot();
+    for (const bool kill : {true, false}) {
+        SCOPED_TRACE(kill ? "KILL" : "wait_timeout");
+        faults::odbc::ForceAutoReconnect();
+        ado::Connection cn(server().ConnectionString());
+        cn.Open();
+        ado::Recordset id;
+        id.Open("SELECT CONNECTION_ID()", cn);
+        const std::string session = ado::ToText(id.Fields(0).Value());
+        if (!kill) cn.Execute("SET SESSION wait_timeout = 1");
+        FakeToolkit ui;
+        bool dropped = false;
+        ui.onMessageBox = [&](const testing_support::MessageBoxCall& call) {
+            if (call.prompt.rfind("Tem certeza", 0) != 0 || std::exchange(dropped, true)) return;
+            if (kill)
+                server().RunSql("KILL " + session);
+            else
+                std::this_thread::sleep_for(2500ms);
+        };
+        removal::RemovalReport report;
+        removal::cmdAtualizar_Click("100\\3", cn, ui, &report);
+        removal::cmdAtualizar_Click(number_, cn, ui);
+        const std::vector<Shown> expected = {
+            {kTitle, "Tem certeza que deseja remover o exame '100\\3'"},
+            {kTitle, "Ao iniciar a transação para remover de 'Exame', ocorreu o seguinte erro:\n\n" +
+                         kConnectionLost},
+            {"atenção!", kExistenceError + kConnectionLost}};
+        EXPECT_EQ(ShownBy(ui), expected);
+        EXPECT_EQ(report.sets[0].failedAt, "inicio");
+        EXPECT_EQ(ClientSnapshot(), before);
+    }
+}
+
 // The rollback after a failed statement fails. The session is closed rather
 // than reused, so the server rolls the half-done set back; the next click
 // reports the lost connection instead of committing that set with its own.
@@ -334,6 +380,103 @@ TEST_F(ServerFaults, ACommitIsReportedByWhatTheCommitDid) {
     EXPECT_EQ(server().RunSql("SELECT COUNT(*) FROM Exame_BK WHERE Número_Exame = '" + number_ + "'"), "1\n");
 }
 
+// The reply to the live tables' commit is lost (the driver reports the
+// connection gone, 08S01), after the commit reached the server or before.
+// Whether it was committed is found out on a new connection and told as it
+// is: committed, the removal goes on (and meets the lost connection at the
+// twins); not committed, the commit's failure. When the new connection
+// cannot be opened, or the server still holds the old session (whose
+// transaction may yet end either way) past the command time-out, the
+// operator is told that nobody knows and that they must check.
+TEST_F(ServerFaults, ACommitWhoseReplyIsLostIsFoundOutOnANewConnection) {
+    const auto unknown = [](const std::string& number) {
+        return "Não se sabe se o exame foi removido de 'Exame': a resposta do banco de dados à confirmação "
+               "não chegou e não foi possível verificar.\n\nVerifique no banco de dados se o exame '" +
+               number + "' ainda está em 'Exame' antes de tentar novamente.\n\n" + kConnectionLost;
+    };
+    struct Case {
+        const char* name;
+        std::string number;
+        bool reachesServer;
+        bool canLook;
+        bool sessionStays;
+        Shown told;
+        bool liveRemoved;
+        std::string_view liveEnd;
+        std::string_view twinsEnd;
+    } cases[] = {
+        {"not committed",
+         "1001",
+         false,
+         true,
+         false,
+         {kTitle, "Ao confirmar a remoção em 'Exame', ocorreu o seguinte erro:\n\n" + kConnectionLost},
+         false,
+         "desfeito_verificado",
+         "nao_executado"},
+        {"committed",
+         "1001",
+         true,
+         true,
+         false,
+         {kTitle, "Ao iniciar a transação para remover de 'Exame_BK', ocorreu o seguinte erro:\n\n" +
+                      kConnectionLost},
+         true,
+         "confirmado_verificado",
+         "desfeito"},
+        {"unknown: no new connection",
+         "1002",
+         true,
+         false,
+         false,
+         {kTitle, unknown("1002")},
+         true,
+         "incerto",
+         "nao_executado"},
+        {"unknown: the old session stays",
+         "1003",
+         false,
+         true,
+         true,
+         {kTitle, unknown("1003")},
+         false,
+         "incerto",
+         "nao_executado"},
+    };
+    const auto count = [&](const std::string& table, const std::string& number) {
+        return server().RunSql("SELECT COUNT(*) FROM " + table + " WHERE Número_Exame = '" + number + "'");
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string stages = count("Exame_Etapa", c.number), twins = count("Exame_BK", c.number);
+        ado::Connection cn(server().ConnectionString() + ";Command Timeout=2");
+        cn.Open();
+        FakeToolkit ui;
+        faults::odbc::LoseNextCommitReply(c.reachesServer);
+        if (!c.canLook) faults::odbc::FailNextConnect();
+        if (c.sessionStays) faults::odbc::KeepNextSessionOnDisconnect();
+        removal::RemovalReport report;
+        const auto start = Clock::now();
+        removal::cmdAtualizar_Click(c.number, cn, ui, &report);
+        const auto took = Clock::now() - start;
+        faults::odbc::Disarm();
+        if (c.sessionStays) {
+            EXPECT_GE(took, 2s) << "the old session was waited for";
+            server().RunSql("KILL " + cn.SessionIdentity());
+            EXPECT_TRUE(WaitUntilRowsFree());
+        }
+
+        const std::vector<Shown> expected = {
+            {kTitle, "Tem certeza que deseja remover o exame '" + c.number + "'"}, c.told};
+        EXPECT_EQ(ShownBy(ui), expected);
+        EXPECT_EQ(removal::SetEndToken(report.sets[0].end), c.liveEnd);
+        EXPECT_EQ(removal::SetEndToken(report.sets[1].end), c.twinsEnd);
+        EXPECT_EQ(count("Exame", c.number), c.liveRemoved ? "0\n" : "1\n");
+        EXPECT_EQ(count("Exame_Etapa", c.number), c.liveRemoved ? "0\n" : stages);
+        EXPECT_EQ(count("Exame_BK", c.number), twins);
+    }
+}
+
 // Something below the database class throws (here a failed allocation in the
 // third delete): the cascade still reports the table and rolls back.
 TEST_F(ServerFaults, AnyFailureInsideTheCascadeIsReportedAndRolledBack) {
@@ -341,8 +484,10 @@ TEST_F(ServerFaults, AnyFailureInsideTheCascadeIsReportedAndRolledBack) {
     ado::Connection cn(server().ConnectionString());
     cn.Open();
     FakeToolkit ui;
+    // The transaction's first statement asks the server for its session's
+    // number; the third delete is the fourth statement.
     ui.onMessageBox = [](const testing_support::MessageBoxCall& call) {
-        if (call.prompt.rfind("Tem certeza", 0) == 0) faults::odbc::ThrowOnExecute(3);
+        if (call.prompt.rfind("Tem certeza", 0) == 0) faults::odbc::ThrowOnExecute(4);
     };
     EXPECT_NO_THROW(removal::cmdAtualizar_Click(number_, cn, ui));
     const std::vector<Shown> expected = {

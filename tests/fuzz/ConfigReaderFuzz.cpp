@@ -3,15 +3,16 @@
 // Each input is written to a file that LerConfiguração then reads, so the
 // whole path runs: the 64 KiB read buffer and its refills, the byte-order
 // mark, CR, LF and CR LF line ends split across refills, the encoding guess
-// and the bound on line length. The settings it fills are compared with a
-// model of the file written here from the description of the format: the
-// lines, the last line that sets each key, and the encoding.
+// and the bound on line length. The file lives in memory and serves every
+// input (a file on disk, rewritten for each input, had the run wait on the
+// disk). The settings it fills are compared with a model of the file written
+// here from the description of the format: the lines, the last line that
+// sets each key, and the encoding.
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -21,20 +22,19 @@
 
 namespace {
 
-std::string gDirectory;
+// The file every input is written to: a memory file, opened by its name
+// under /proc/self/fd as the reader opens any file.
+int gFile = -1;
 std::string gPath;
 
-void removeDirectory() {
-    std::remove(gPath.c_str());
-    rmdir(gDirectory.c_str());
-}
-
 void writeFile(const std::string& bytes) {
-    std::FILE* file = std::fopen(gPath.c_str(), "wb");
-    fuzz::Check(file != nullptr, "the input file can be written");
-    fuzz::Check(std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size(),
-                "the input file is written");
-    std::fclose(file);
+    fuzz::Check(::ftruncate(gFile, 0) == 0, "the input file can be emptied");
+    for (std::size_t written = 0; written < bytes.size();) {
+        const ssize_t n =
+            ::pwrite(gFile, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
+        fuzz::Check(n > 0, "the input file is written");
+        written += static_cast<std::size_t>(n);
+    }
 }
 
 struct Line {
@@ -50,26 +50,13 @@ constexpr std::size_t kMaxLine = std::size_t{1} << 20;
 std::vector<Line> splitLines(const std::string& bytes, std::string& body) {
     body = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
     std::vector<Line> lines;
-    std::string current;
-    std::size_t length = 0;
-    auto finish = [&] {
-        lines.push_back({current, length > kMaxLine});
-        current.clear();
-        length = 0;
-    };
-    for (std::size_t i = 0; i < body.size(); ++i) {
-        const char c = body[i];
-        if (c == '\r') {
-            finish();
-            if (i + 1 < body.size() && body[i + 1] == '\n') ++i;
-        } else if (c == '\n') {
-            finish();
-        } else {
-            if (length < kMaxLine) current += c;
-            ++length;
-        }
+    for (std::size_t i = 0; i < body.size();) {
+        const std::size_t end = std::min(body.find_first_of("\r\n", i), body.size());
+        const std::size_t length = end - i;
+        lines.push_back({body.substr(i, std::min(length, kMaxLine)), length > kMaxLine});
+        if (end == body.size()) break;
+        i = end + (body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n' ? 2 : 1);
     }
-    if (length > 0) finish();
     return lines;
 }
 
@@ -129,12 +116,9 @@ void checkDecoded(const std::string& raw, const std::string& decoded, bool fileI
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz-config-XXXXXX";
-    fuzz::Check(mkdtemp(pattern.data()) != nullptr, "a temporary directory can be made");
-    gDirectory = pattern;
-    gPath = gDirectory + "/Quelvomir.INI";
-    std::atexit(removeDirectory);
+    gFile = ::memfd_create("Quelvomir.INI", MFD_CLOEXEC);
+    fuzz::Check(gFile >= 0, "a memory file can be made");
+    gPath = "/proc/self/fd/" + std::to_string(gFile);
     return 0;
 }
 

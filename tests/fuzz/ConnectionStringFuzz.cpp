@@ -5,10 +5,16 @@
 // provider and translated into the ODBC connection string of each provider
 // that goes through ODBC. What is checked:
 // - the parsed properties are well formed and FindProperty agrees with them;
-// - a password never survives redaction (ADO and ODBC forms);
-// - read back the way the ODBC driver manager reads it, the ODBC string holds
-//   exactly the keys the translation writes, each value as configured: no
-//   value can end its own pair and add a key of its own.
+// - a password never survives redaction (ADO and ODBC forms), nor shows in a
+//   driver message redacted with the passwords found in the string;
+// - read back the way the ODBC driver manager reads it, and the way the
+//   driver's family reads it (FreeTDS: a braced value ends at "};" and keeps
+//   "}}"; MariaDB: braces only for the keys it knows, any other value ends at
+//   ";"), the ODBC string holds exactly the keys the translation writes, each
+//   value as configured, and the safeguards last: no value can end its own
+//   pair and add a key of its own. A string a family cannot read so is
+//   refused (CannotConnect), never written.
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -81,6 +87,89 @@ std::optional<std::vector<OdbcPair>> readOdbc(std::string_view text) {
     return pairs;
 }
 
+// FreeTDS's reading: a value that opens with "{" runs to the first "}" that
+// a ";" or the end follows, "}}" kept as it stands; any other to ";".
+std::vector<OdbcPair> readFreeTds(std::string_view text) {
+    std::vector<OdbcPair> pairs;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t equals = text.find('=', i);
+        if (equals == std::string_view::npos) break;
+        std::size_t j = equals + 1, end;
+        std::string value;
+        if (j < text.size() && text[j] == '{') {
+            end = text.find("};", j + 1);
+            if (end == std::string_view::npos) end = text.back() == '}' ? text.size() - 1 : text.size();
+            value = std::string(text.substr(j + 1, end - j - 1));
+            end = std::min(end + 1, text.size());
+        } else {
+            end = std::min(text.find(';', j), text.size());
+            value = std::string(text.substr(j, end - j));
+        }
+        pairs.push_back({std::string(text.substr(i, equals - i)), std::move(value), j, end});
+        i = end + 1;
+    }
+    return pairs;
+}
+
+bool isMariaDbKey(std::string_view key) {
+    for (std::string_view known :
+         {"DSN",           "DESCRIPTION",   "DRIVER",      "OPTIONS",       "OPTION",
+          "NamedPipe",     "TCPIP",         "SERVER",      "UID",           "PWD",
+          "DATABASE",      "PORT",          "INITSTMT",    "CONN_TIMEOUT",  "AUTO_RECONNECT",
+          "NO_PROMPT",     "CHARSET",       "TRACE",       "PLUGIN_DIR",    "SSLKEY",
+          "SSLCERT",       "SSLCA",         "SSLCAPATH",   "SSLCIPHER",     "SSLVERIFY",
+          "TLSPEERFP",     "TLSPEERFPLIST", "SSLCRL",      "SSLCRLPATH",    "SOCKET",
+          "SAVEFILE",      "USE_MYCNF",     "TLSVERSION",  "FORCETLS",      "SERVERKEY",
+          "TLSKEYPWD",     "INTERACTIVE",   "FORWARDONLY", "SCHEMANOERROR", "READ_TIMEOUT",
+          "WRITE_TIMEOUT", "SERVERNAME",    "USER",        "PASSWORD",      "SSLFP",
+          "SSLFPLIST"})
+        if (EqualsIgnoreCase(known, key)) return true;
+    return false;
+}
+
+// MariaDB Connector/ODBC's reading: the key runs to "=" and is trimmed; a
+// known key's value may be braced, "}}" standing for "}"; any other value
+// runs to ";". Values are trimmed.
+std::vector<OdbcPair> readMariaDb(std::string_view text) {
+    std::vector<OdbcPair> pairs;
+    std::size_t i = 0;
+    auto trim = [](std::string_view s) {
+        while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+        while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+        return std::string(s);
+    };
+    while (i < text.size()) {
+        const std::size_t equals = text.find('=', i);
+        if (equals == std::string_view::npos) break;
+        const std::string key = trim(text.substr(i, equals - i));
+        std::size_t j = equals + 1;
+        while (j < text.size() && isSpace(text[j])) ++j;
+        std::string value;
+        if (isMariaDbKey(key) && j < text.size() && text[j] == '{') {
+            for (++j; j < text.size(); ++j) {
+                if (text[j] == '}' && j + 1 < text.size() && text[j + 1] == '}') {
+                    value += '}';
+                    ++j;
+                } else if (text[j] == '}') {
+                    ++j;
+                    break;
+                } else {
+                    value += text[j];
+                }
+            }
+            j = std::min(text.find(';', j), text.size());
+        } else {
+            const std::size_t end = std::min(text.find(';', j), text.size());
+            value = trim(text.substr(j, end - j));
+            j = end;
+        }
+        pairs.push_back({key, std::move(value), equals + 1, j});
+        i = j + 1;
+    }
+    return pairs;
+}
+
 // The value last given to any of keys.
 std::optional<std::string> lastOf(const std::vector<ConnectionProperty>& properties,
                                   std::initializer_list<std::string_view> keys) {
@@ -134,18 +223,32 @@ void checkOdbcRedaction(const std::string& odbc, const std::vector<OdbcPair>& pa
     Check(ado::RedactOdbcPasswords(odbc) == expected, "ODBC redaction hides every password and only that");
 }
 
-std::string build(ado::ProviderKind kind, const std::vector<ConnectionProperty>& properties,
-                  const std::vector<std::string>& drivers) {
+// The ODBC string, or nothing when the driver's family cannot read a value
+// intact and the string is refused.
+std::optional<std::string> build(ado::ProviderKind kind, const std::vector<ConnectionProperty>& properties,
+                                 const std::vector<std::string>& drivers) {
     try {
         return ado::BuildOdbcConnectionString(kind, properties, drivers);
-    } catch (const ado::AdoError&) {
-        Check(false, "a registered driver always stands in for the provider");
+    } catch (const ado::AdoError& e) {
+        Check(e.status() == 0x80040E96u, "a registered driver always stands in for the provider");
     }
-    return {};
+    return std::nullopt;
+}
+
+// The same pairs, keys and values, in the same order.
+bool samePairs(const std::vector<OdbcPair>& a, const std::vector<OdbcPair>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (!EqualsIgnoreCase(a[i].key, b[i].key) || a[i].value != b[i].value) return false;
+    return true;
 }
 
 void checkSqlServer(const std::vector<ConnectionProperty>& properties, const std::string& driver) {
-    const std::string odbc = build(ado::ProviderKind::SqlServer, properties, {"MariaDB Unicode", driver});
+    const auto built = build(ado::ProviderKind::SqlServer, properties, {"MariaDB Unicode", driver});
+    // Only FreeTDS refuses values: one holding "}" where it needs braces.
+    Check(built || driver == "FreeTDS", "Microsoft's drivers read every value");
+    if (!built) return;
+    const std::string& odbc = *built;
     const auto pairs = readOdbc(odbc);
     Check(pairs.has_value(), "the SQL Server string reads back as ODBC pairs");
     checkKeysAllowed(*pairs,
@@ -158,12 +261,15 @@ void checkSqlServer(const std::vector<ConnectionProperty>& properties, const std
     if (driver != "FreeTDS")
         checkValue(*pairs, "Server",
                    lastOf(properties, {"Data Source", "Server", "Address", "Addr", "Network Address"}));
+    if (driver == "FreeTDS") Check(samePairs(*pairs, readFreeTds(odbc)), "FreeTDS reads the pairs meant");
     checkOdbcRedaction(odbc, *pairs);
 }
 
 void checkAccess(const std::vector<ConnectionProperty>& properties) {
     const std::string driver = "Microsoft Access Driver (*.mdb, *.accdb)";
-    const std::string odbc = build(ado::ProviderKind::Access, properties, {driver});
+    const auto built = build(ado::ProviderKind::Access, properties, {driver});
+    Check(built.has_value(), "the Access driver reads every value");
+    const std::string& odbc = *built;
     const auto pairs = readOdbc(odbc);
     Check(pairs.has_value(), "the Access string reads back as ODBC pairs");
     checkKeysAllowed(*pairs, {"Driver", "DBQ", "UID", "PWD"});
@@ -178,24 +284,45 @@ void checkAccess(const std::vector<ConnectionProperty>& properties) {
 // differently. "Extended Properties" is an ODBC string written by the
 // administrator and passed on whole, so it is left out of this check.
 void checkOdbc(const std::vector<ConnectionProperty>& properties) {
-    const std::string odbc = build(ado::ProviderKind::Odbc, properties, {});
-    if (lastOf(properties, {"Extended Properties"})) return;
+    const auto built = build(ado::ProviderKind::Odbc, properties, {});
+    if (lastOf(properties, {"Extended Properties"}) || !built) return;
+    const std::string& odbc = *built;
     const auto pairs = readOdbc(odbc);
     Check(pairs.has_value(), "the MSDASQL string reads back as ODBC pairs");
-    std::size_t next = 0;
+
+    std::vector<OdbcPair> expected;
+    std::optional<std::string> driver;  // the one the driver manager loads
+    bool dataSourceFirst = false;
     for (const auto& p : properties) {
         if (EqualsIgnoreCase(p.key, "Provider")) continue;
-        Check(next < pairs->size(), "every property becomes one ODBC pair");
-        const OdbcPair& pair = (*pairs)[next++];
         std::string key = p.key;
         if (EqualsIgnoreCase(key, "Data Source")) key = "DSN";
         if (EqualsIgnoreCase(key, "User ID")) key = "UID";
         if (EqualsIgnoreCase(key, "Password")) key = "PWD";
         if (EqualsIgnoreCase(key, "Initial Catalog")) key = "DATABASE";
-        Check(pair.key == key, "each pair keeps its key, in order");
-        Check(pair.value == p.value, "each pair keeps its value");
+        if (EqualsIgnoreCase(key, "Driver")) driver = p.value;
+        if (!driver && (EqualsIgnoreCase(key, "DSN") || EqualsIgnoreCase(key, "FILEDSN")))
+            dataSourceFirst = true;
+        expected.push_back({key, p.value, 0, 0});
     }
-    Check(next == pairs->size(), "no pair is added");
+    // No driver is registered here: the family is told by the driver's
+    // name, or by its library's when the key names a file.
+    const auto family = dataSourceFirst || !driver ? ado::DriverFamily::Other
+                                                   : ado::FamilyOfDriver(ado::OdbcRegistry{}, *driver);
+    if (family == ado::DriverFamily::MySql) {
+        // The safeguards come after every pair given.
+        expected.push_back({"AUTO_RECONNECT", "0", 0, 0});
+        if (const auto option = lastOf(properties, {"OPTION", "OPTIONS"})) {
+            unsigned long number = 0;
+            std::from_chars(option->data(), option->data() + option->size(), number);
+            expected.push_back({"OPTION", std::to_string(number & ~4194304ul), 0, 0});
+        }
+        Check(samePairs(readMariaDb(odbc), expected),
+              "MariaDB's driver reads the pairs meant, safeguards last");
+    }
+    Check(samePairs(*pairs, expected), "every property becomes one ODBC pair, in order, and none is added");
+    if (family == ado::DriverFamily::FreeTds)
+        Check(samePairs(readFreeTds(odbc), expected), "FreeTDS reads the pairs meant");
     checkOdbcRedaction(odbc, *pairs);
 }
 
@@ -220,6 +347,26 @@ void checkRedaction(const std::string& text, const std::vector<ConnectionPropert
         for (const auto& p : properties) holders += ado::IsPasswordKey(p.key) && p.value == secret.value;
         if (occurrences(text, secret.value) > holders) continue;
         Check(redacted.find(secret.value) == std::string::npos, "a password never survives redaction");
+    }
+}
+
+// RedactSecrets with what PasswordValues finds: a driver message never shows
+// a password, whether it stands there as one or as a word of the message.
+void checkSecrets(const std::string& text, const std::vector<ConnectionProperty>& properties) {
+    const auto secrets = ado::PasswordValues(text);
+    for (const auto& secret : properties) {
+        if (!ado::IsPasswordKey(secret.key) || secret.value.empty()) continue;
+        for (auto [before, after] :
+             {std::pair{"Can't connect ", " to server"}, std::pair{"x PWD=", ";UID=u"}}) {
+            const std::string& v = secret.value;
+            if (std::string_view(before).find(v) != std::string_view::npos ||
+                std::string_view(after).find(v) != std::string_view::npos ||
+                std::string_view(ado::kWithheldText).find(v) != std::string_view::npos ||
+                v.find_first_not_of('*') == std::string::npos)
+                continue;
+            const std::string shown = ado::RedactSecrets(before + v + after, secrets);
+            Check(shown.find(v) == std::string::npos, "a driver message never shows a password");
+        }
     }
 }
 
@@ -253,10 +400,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto properties = ado::ParseConnectionString(text);
         ado::FindProperty(properties, "Provider");
         ado::RedactPasswords(text);
+        ado::RedactSecrets(text, ado::PasswordValues(text));
         ado::ClassifyProvider(text);
         ado::RequestedLoginTimeout(properties);
         for (auto kind : {ado::ProviderKind::SqlServer, ado::ProviderKind::Access, ado::ProviderKind::Odbc})
-            ado::RedactOdbcPasswords(build(kind, properties, {"FreeTDS", "Microsoft Access Driver (*.mdb)"}));
+            ado::RedactOdbcPasswords(
+                build(kind, properties, {"FreeTDS", "Microsoft Access Driver (*.mdb)"}).value_or(""));
         ado::RedactOdbcPasswords(text);
         return 0;
     }
@@ -264,6 +413,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto properties = ado::ParseConnectionString(text);
     checkProperties(properties);
     checkRedaction(text, properties);
+    checkSecrets(text, properties);
 
     const ado::ProviderKind kind = ado::ClassifyProvider(text);
     Check(kind == ado::ClassifyProvider(withAsciiCase(text, true)) &&

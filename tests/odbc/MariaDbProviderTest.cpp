@@ -9,6 +9,7 @@
 #include "MariaDbServer.h"
 #include "ado/AdoError.h"
 #include "ado/Connection.h"
+#include "ado/ConnectionString.h"
 #include "ado/Recordset.h"
 #include "ado/StatusCodes.h"
 
@@ -202,9 +203,9 @@ TEST_F(MariaDbProvider, AFailedConnectionNeverShowsThePassword) {
          0x800A0E7Au, wrong},
         {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb;Extended Properties=\"PWD={Errada;}}{xyzzy}\"",
          0x800A0E7Au, wrong},
-        // A key the driver cannot read, but a password all the same: the
-        // server is asked without one.
-        {mariaDb + "User=root;Jet OLEDB:Database Password=\"" + wrong + "\"", 0x80040E4Du, wrong},
+        // A key the driver does not know, whose value it would cut at ";":
+        // refused before the driver sees it.
+        {mariaDb + "User=root;Jet OLEDB:Database Password=\"" + wrong + "\"", 0x80040E96u, wrong},
         {"Provider=MSDASQL;Extended Properties=\"" + mariaDb + "User=root;\tPWD\t={Errada;}}{xyzzy}\"",
          0x80040E4Du, wrong},
         {"Provider=MSDASQL;Extended Properties=\"DSN={NaoExiste;PWD=xyzzy12\"", 0x80040E96u, "xyzzy12"},
@@ -233,6 +234,27 @@ TEST_F(MariaDbProvider, AFailedConnectionNeverShowsThePassword) {
         EXPECT_EQ(diagnostics.find("xyzzy"), std::string::npos) << diagnostics;
         EXPECT_EQ(diagnostics.find("teste=1"), std::string::npos) << diagnostics;
     }
+}
+
+// A password that is a common word and stands in the driver's own message
+// ("Can't connect to server ..."): the message is withheld, never blanked
+// word by word, and its SQLSTATE and native error stay.
+TEST_F(MariaDbProvider, ADriverMessageHoldingThePasswordIsWithheldWhole) {
+    Connection connection;
+    ::testing::internal::CaptureStderr();
+    std::string description;
+    try {
+        connection.Open(
+            "Provider=MSDASQL;Driver={MariaDB Unicode};Server=127.0.0.1;Port=1;User=root;PWD=connect");
+    } catch (const AdoError& e) {
+        description = e.description();
+    }
+    const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(description, ado::kWithheldText);
+    EXPECT_NE(diagnostics.find("[SQLSTATE HY000, native error 2002] " + std::string(ado::kWithheldText)),
+              std::string::npos)
+        << diagnostics;
+    EXPECT_EQ(diagnostics.find("Can't"), std::string::npos) << diagnostics;
 }
 
 // ODBC's way to write a password holding ";" or "}": in braces, "}}" for "}".
@@ -273,6 +295,82 @@ TEST_F(MariaDbProvider, AServerThatDiesTakesTheOpenTransactionWithIt) {
     long affected = 0;
     again.Execute("DELETE FROM Exame_Página WHERE Número_Exame = '2'", &affected);
     EXPECT_EQ(affected, 1);
+}
+
+// The removal of examination "100\3" on a session that the server dropped:
+// nothing may run, for a session the driver replaced silently would lack
+// standard literals and the statement would remove examination 1003.
+void expectDroppedSessionStaysLost(Connection& connection, MariaDbServer& server) {
+    Recordset id;
+    id.Open("SELECT CONNECTION_ID()", connection);
+    server.RunSql("KILL " + ado::ToText(id.Fields(0).Value()));
+    ::testing::internal::CaptureStderr();
+    const auto status =
+        statusOf([&] { connection.Execute("DELETE FROM Exame WHERE Número_Exame = '100\\3'"); });
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 0x80070040u);
+    EXPECT_EQ(server.RunSql("SELECT COUNT(*) FROM Exame WHERE Número_Exame IN ('1003', '100\\\\3')"), "2\n");
+}
+
+// Strings whose last pairs the MariaDB driver would read otherwise than the
+// program does (a key it does not know ends its value at the first ";",
+// braces and quotes notwithstanding) are refused before it sees them; the
+// rest reach it with the program's own safeguards after them.
+TEST_F(MariaDbProvider, EachStringIsReadAsTheProgramReadsItOrRefused) {
+    struct Case {
+        const char* tail;
+        bool refused;
+    } cases[] = {
+        {";X={a;AUTO_RECONNECT=1;b}", true},
+        {";AUTO_RECONNECT=1;App=\"x;y\"", true},
+        {";AUTO_RECONNECT=1;App='x;y'", true},
+        {";X={a;AUTO_RECONNECT=1;b};Description=z", true},
+        {";AUTO_RECONNECT=1;App=\"x;y", true},
+        {";Extended Properties=\"AUTO_RECONNECT=1;X={a;b}\"", true},
+        {";AUTO_RECONNECT=1;App={x}", false},
+        {";Description={a;AUTO_RECONNECT=1;b}", false},
+        {";AUTO_RECONNECT=1;Description=\"a;b\"", false},
+        {";AUTO_RECONNECT=1;OPTION=4194304;App=x", false},
+        {";Extended Properties=\"AUTO_RECONNECT=1;INITSTMT={SET @a=';'}\"", false},
+        {";AUTO_RECONNECT=1;App='x'", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tail);
+        server_->RunSql("INSERT IGNORE INTO Exame VALUES ('1003', 'mil e três'), ('100\\\\3', 'com barra')");
+        Connection connection;
+        ::testing::internal::CaptureStderr();
+        const auto status = statusOf([&] { connection.Open(server_->ConnectionString() + c.tail); });
+        const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, c.refused ? 0x80040E96u : 0u) << diagnostics;
+        EXPECT_EQ(diagnostics.find(server_->password()), std::string::npos) << diagnostics;
+        if (c.refused) {
+            EXPECT_NE(diagnostics.find("cannot be passed to the ODBC driver"), std::string::npos)
+                << diagnostics;
+        }
+        if (status == 0) expectDroppedSessionStaysLost(connection, *server_);
+    }
+}
+
+// A session the server has dropped while idle: whatever SQLSTATE the driver
+// wraps its "server has gone away" in, each step reports a lost connection.
+TEST_F(MariaDbProvider, ASessionDroppedWhileIdleIsReportedAsLost) {
+    const std::vector<std::function<void(Connection&)>> steps = {
+        [](Connection& c) { c.BeginTrans(); },
+        [](Connection& c) { c.Execute("DELETE FROM Exame_BK"); },
+        [](Connection& c) { Recordset().Open("SELECT count(*) FROM Exame", c); },
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        Connection connection;
+        connection.Open(server_->ConnectionString());
+        Recordset id;
+        id.Open("SELECT CONNECTION_ID()", connection);
+        server_->RunSql("KILL " + ado::ToText(id.Fields(0).Value()));
+        id.Close();
+        ::testing::internal::CaptureStderr();
+        const auto status = statusOf([&] { steps[i](connection); });
+        const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, 0x80070040u) << "step " << i << ": " << diagnostics;
+    }
 }
 
 TEST_F(MariaDbProvider, RecordsetReadsCountsAndAccentedText) {

@@ -73,9 +73,8 @@ TEST(BuildOdbcConnectionString, SqlServer) {
          &kMicrosoft,
          "Driver={ODBC Driver 18 for SQL "
          "Server};Server=srv;UID={u}}x};PWD={a;Trusted_Connection=yes};Encrypt=no"},
-        {"Provider=SQLOLEDB;Initial Catalog=\"db};Driver={evil\"", &kFreeTdsOnly,
-         "Driver={FreeTDS};Database={db}};Driver={evil};Encryption=request;TDS_Version=7.4;ClientCharset=UTF-"
-         "8"},
+        {"Provider=SQLOLEDB;Initial Catalog=\"db};Driver={evil\"", &kMicrosoft,
+         "Driver={ODBC Driver 18 for SQL Server};Database={db}};Driver={evil};Encrypt=no"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(build(ProviderKind::SqlServer, c.ado, *c.drivers), c.expected) << c.ado;
@@ -141,13 +140,13 @@ TEST(BuildOdbcConnectionString, OdbcPassesKeysOnAndMapsMsdasqlOwn) {
     } cases[] = {
         {"Provider=MSDASQL;Driver={MariaDB "
          "Unicode};Server=h;Port=3306;Database=d;User=root;Password=\"p;w}\"",
-         "Driver={MariaDB Unicode};Server=h;Port=3306;Database=d;User=root;PWD={p;w}}}"},
+         "Driver={MariaDB Unicode};Server=h;Port=3306;Database=d;User=root;PWD={p;w}}};AUTO_RECONNECT=0"},
         {"DSN=Quelvomir;UID=u;PWD=p", "DSN=Quelvomir;UID=u;PWD=p"},
         {"Provider=MSDASQL.1;Data Source=Quelvomir;User ID=u;Password=p;Initial Catalog=c",
          "DSN=Quelvomir;UID=u;PWD=p;DATABASE=c"},
         {"Provider=MSDASQL;Extended Properties=\"DSN=x;PWD={a;b}\"", "DSN=x;PWD={a;b}"},
         {"Provider=MSDASQL;Driver={MariaDB Unicode};PWD={a;b}}c};UID=u",
-         "Driver={MariaDB Unicode};PWD={a;b}}c};UID=u"},
+         "Driver={MariaDB Unicode};PWD={a;b}}c};UID=u;AUTO_RECONNECT=0"},
         {"Provider=MSDASQL;Extended Properties=\"DSN=x;\tPWD\t= {a;b}}c} ;Driver=d\"",
          "DSN=x;PWD={a;b}}c};Driver={d}"},
         {"Driver={Bad}Brace};Server=h", "Driver={{Bad}}Brace}}};Server=h"},
@@ -184,23 +183,120 @@ TEST(RequestedCommandTimeout, ReadsItsKeyOnly) {
     EXPECT_EQ(ado::RequestedCommandTimeout(ado::ParseConnectionString("Command Timeout=-1")), std::nullopt);
 }
 
-// Reconnection is turned off for whatever may be a MySQL or MariaDB driver,
-// after every key that could turn it on, and the time-outs are added unless
-// the string sets them; other drivers get the string as it was.
-TEST(WithSessionSafeguards, TurnsReconnectionOffAndBoundsTheWaits) {
+// The registry of a machine where the MariaDB driver is registered under a
+// name of its own as well, and FreeTDS under Windows' name for SQL Server.
+ado::OdbcRegistry registry() {
+    ado::OdbcRegistry r;
+    r.drivers = {{"MariaDB Unicode", "libmaodbc.so"},
+                 {"Banco Laudos", "/usr/lib/x86_64-linux-gnu/odbc/libmaodbc.so"},
+                 {"SQL Server", "libtdsodbc.so"},
+                 {"Outro", "/opt/outro/libqualquer.so"}};
+    r.dataSources = {
+        {"Quelvomir", "Banco Laudos"}, {"Direto", "/usr/lib/odbc/libmaodbc.so"}, {"Tds", "SQL Server"}};
+    return r;
+}
+
+// Reconnection is turned off for the MySQL and MariaDB family, however it is
+// registered, after every key that could turn it on, and the time-outs are
+// added unless the string sets them; other drivers get no such keys.
+TEST(PlanOdbcConnection, SafeguardsFollowTheFamilyAndComeLast) {
     struct Case {
-        const char* odbc;
+        const char* ado;
+        ado::DriverFamily family;
         const char* expected;
     } cases[] = {
-        {"Driver={MariaDB Unicode};AUTO_RECONNECT=1;OPTION=4194307",
+        {"Driver={MariaDB Unicode};AUTO_RECONNECT=1;OPTION=4194307", ado::DriverFamily::MySql,
          "Driver={MariaDB Unicode};AUTO_RECONNECT=1;OPTION=4194307;AUTO_RECONNECT=0;OPTION=3;CONN_TIMEOUT=15;"
          "READ_TIMEOUT=30;WRITE_TIMEOUT=30"},
-        {"DSN=Quelvomir;READ_TIMEOUT=5;options={4194304}",
-         "DSN=Quelvomir;READ_TIMEOUT=5;options={4194304};AUTO_RECONNECT=0;OPTION=0;CONN_TIMEOUT=15;"
+        {"DSN=Quelvomir;READ_TIMEOUT=5;options={4194304}", ado::DriverFamily::MySql,
+         "DSN=Quelvomir;READ_TIMEOUT=5;options=4194304;AUTO_RECONNECT=0;OPTION=0;CONN_TIMEOUT=15;"
          "WRITE_TIMEOUT=30"},
-        {"Driver={FreeTDS};Server=x;OPTION=4194304", "Driver={FreeTDS};Server=x;OPTION=4194304"},
+        {"Provider=MSDASQL;Driver={Banco Laudos};Server=h", ado::DriverFamily::MySql,
+         "Driver={Banco Laudos};Server=h;AUTO_RECONNECT=0;CONN_TIMEOUT=15;READ_TIMEOUT=30;WRITE_TIMEOUT=30"},
+        {"Data Source=Direto", ado::DriverFamily::MySql,
+         "DSN=Direto;AUTO_RECONNECT=0;CONN_TIMEOUT=15;READ_TIMEOUT=30;WRITE_TIMEOUT=30"},
+        {"Driver=/opt/maodbc/lib/libmaodbc.so", ado::DriverFamily::MySql,
+         "Driver={/opt/maodbc/lib/"
+         "libmaodbc.so};AUTO_RECONNECT=0;CONN_TIMEOUT=15;READ_TIMEOUT=30;WRITE_TIMEOUT=30"},
+        // The driver manager takes a data source named before any Driver key.
+        {"DSN=Quelvomir;Driver={Outro}", ado::DriverFamily::MySql,
+         "DSN=Quelvomir;Driver={Outro};AUTO_RECONNECT=0;CONN_TIMEOUT=15;READ_TIMEOUT=30;WRITE_TIMEOUT=30"},
+        {"Driver={Outro};DSN=Quelvomir;OPTION=4194304", ado::DriverFamily::Other,
+         "Driver={Outro};DSN=Quelvomir;OPTION=4194304"},
+        {"Driver={MySQL-ish Mas Outro};Driver={Outro}", ado::DriverFamily::Other,
+         "Driver={MySQL-ish Mas Outro};Driver={Outro}"},
+        {"DSN=Tds;Server=x", ado::DriverFamily::FreeTds, "DSN=Tds;Server=x"},
+        {"DSN=NaoExiste", ado::DriverFamily::Other, "DSN=NaoExiste"},
+        {"FILEDSN=/x.dsn", ado::DriverFamily::Other, "FILEDSN=/x.dsn"},
     };
-    for (const auto& c : cases) EXPECT_EQ(ado::WithSessionSafeguards(c.odbc, 15, 30), c.expected) << c.odbc;
+    for (const auto& c : cases) {
+        const auto plan = ado::PlanOdbcConnection(ProviderKind::Odbc, ado::ParseConnectionString(c.ado),
+                                                  registry(), 15, 30);
+        EXPECT_EQ(plan.text, c.expected) << c.ado;
+        EXPECT_EQ(plan.family, c.family) << c.ado;
+    }
+    // "SQL Server" registered for FreeTDS's library gets FreeTDS's keys.
+    const auto tds = ado::PlanOdbcConnection(ProviderKind::SqlServer,
+                                             ado::ParseConnectionString("Provider=SQLOLEDB;Data Source=h,1"),
+                                             registry(), 15, 30);
+    EXPECT_EQ(tds.text,
+              "Driver={SQL Server};Server=h;Port=1;Encryption=request;TDS_Version=7.4;ClientCharset=UTF-8");
+    EXPECT_EQ(tds.family, ado::DriverFamily::FreeTds);
+}
+
+// Each family gets each value in the form it reads back as that value; what
+// it cannot read so is refused, never passed on.
+TEST(PlanOdbcConnection, WritesEachValueAsItsFamilyReadsIt) {
+    const char* refused = nullptr;
+    struct Case {
+        std::string ado;
+        const char* expected;  // nullptr: refused
+    } cases[] = {
+        // MariaDB: braces only for keys it knows; other keys end at ";".
+        {"Driver={MariaDB Unicode};Description={a;b}", "Driver={MariaDB Unicode};Description={a;b}"},
+        {"Driver={MariaDB Unicode};X={a;AUTO_RECONNECT=1;b}", refused},
+        {"Driver={MariaDB Unicode};AUTO_RECONNECT=1;App=\"x;y\"", refused},
+        {"Driver={MariaDB Unicode};App='x;y';Server=h", refused},
+        {"Driver={MariaDB Unicode};App=\"x}\"", refused},
+        {"Driver={MariaDB Unicode};App=\"x\";Server=h", "Driver={MariaDB Unicode};App=x;Server=h"},
+        {"Driver={MariaDB Unicode};App=\"x;y", refused},  // an unclosed quote runs on
+        {"Driver={MariaDB Unicode};App={x", refused},     // the driver manager reads braces
+        {"Driver={MariaDB Unicode};PWD=\"p}w;x\";Database='d;b'",
+         "Driver={MariaDB Unicode};PWD={p}}w;x};Database={d;b}"},
+        {"Driver={MariaDB Unicode};PWD={ p}", refused},  // the driver trims blanks
+        {"Driver={MariaDB Unicode};Extended Properties=\"Server=h;X={a;b}\"", refused},
+        {"Driver={MariaDB Unicode};Extended Properties=\"Server=h;INITSTMT={a;b}\"",
+         "Driver={MariaDB Unicode};Server=h;INITSTMT={a;b}"},
+        // FreeTDS: "};" ends a braced value and "}}" stays as it is.
+        {"Driver={FreeTDS};PWD=\"p;w\"", "Driver={FreeTDS};PWD={p;w}"},
+        {"Driver={FreeTDS};PWD=\"p}w\"", "Driver={FreeTDS};PWD=p}w"},
+        {"Driver={FreeTDS};PWD=\"p}w;x\"", refused},
+        {"Driver={FreeTDS};Database=\"db};DumpFile=/tmp/x;\"", refused},
+        {"Driver={FreeTDS};Database={{db}", "Driver={FreeTDS};Database={{db}"},
+        // Any other driver: ODBC's own braces.
+        {"Driver={Outro};X={a;b}}c}", "Driver={Outro};X={a;b}}c}"},
+    };
+    for (const auto& c : cases) {
+        const auto properties = ado::ParseConnectionString(c.ado);
+        try {
+            const auto plan = ado::PlanOdbcConnection(ProviderKind::Odbc, properties, registry(), 0, 0);
+            std::string text = plan.text;
+            if (auto guard = text.find(";AUTO_RECONNECT=0"); guard != std::string::npos) text.erase(guard);
+            if (c.expected)
+                EXPECT_EQ(text, c.expected) << c.ado;
+            else
+                ADD_FAILURE() << "not refused: " << c.ado << " -> " << plan.text;
+        } catch (const ado::AdoError& e) {
+            EXPECT_FALSE(c.expected) << c.ado << ": " << e.what();
+            EXPECT_EQ(e.status(), 0x80040E96u) << c.ado;
+        }
+    }
+    const auto sqlServer = [](const char* ado) {
+        return ado::PlanOdbcConnection(ProviderKind::SqlServer, ado::ParseConnectionString(ado), registry(),
+                                       0, 0);
+    };
+    EXPECT_THROW(sqlServer("Provider=SQLOLEDB;Initial Catalog=\"db};DumpFile=/tmp/x;\""), ado::AdoError);
+    EXPECT_THROW(sqlServer("Provider=SQLOLEDB;Password=\"p}w;x\""), ado::AdoError);
 }
 
 TEST(StatusForSqlState, MapsEachKindOfFailure) {
@@ -227,6 +323,11 @@ TEST(StatusForSqlState, MapsEachKindOfFailure) {
         {"HY001", 0, false, 0x8007000Eu},     {"HY010", 0, false, 0x80004005u},
         {"08003", 0, false, 0x80070040u},     {"HY000", 2055, false, 0x80070040u},
         {"HY000", 5014, false, 0x80070040u},
+        // A lost connection is told by its native number whatever SQLSTATE
+        // wraps it, never as a lack of memory.
+        {"HY001", 2013, false, 0x80070040u},  {"HY001", 2006, true, 0x80040E96u},
+        {"S1000", 5013, false, 0x80070040u},  {"01000", 20017, false, 0x80070040u},
+        {"42000", 20004, false, 0x80070040u}, {"HY000", 20006, false, 0x80070040u},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ado::StatusForSqlState(c.state, c.native, c.connecting), c.status)

@@ -48,6 +48,41 @@ std::string ExpectedRows(ado::Connection& cn, const std::string& number, const s
     return list;
 }
 
+// The records of one attempt: those of its commits, then its final one.
+struct AttemptRecords {
+    std::vector<std::string> commits;
+    std::string final;
+};
+
+AttemptRecords ReceiveAttempt(LogReceiver& receiver) {
+    AttemptRecords records;
+    for (std::string record; !(record = receiver.Next()).empty();) {
+        if (record.find("]: evento=remocao_exame_conjunto ") == std::string::npos) {
+            records.final = record;
+            break;
+        }
+        records.commits.push_back(record);
+    }
+    return records;
+}
+
+// "fase conjunto[ estado]" of each commit record, and the rows its "antes"
+// records give; every record must carry the final one's tentativa.
+std::vector<std::string> CommitSteps(const AttemptRecords& records,
+                                     std::vector<std::string>* rows = nullptr) {
+    const std::string attempt = LogFields(records.final)["tentativa"];
+    EXPECT_TRUE(std::regex_match(attempt, std::regex("[0-9a-f]{16}"))) << records.final;
+    std::vector<std::string> steps;
+    for (const std::string& record : records.commits) {
+        auto fields = LogFields(record);
+        EXPECT_EQ(fields["tentativa"], attempt) << record;
+        steps.push_back(fields["fase"] + " " + fields["conjunto"] +
+                        (fields.count("estado") ? " " + fields["estado"] : ""));
+        if (rows && fields["fase"] == "antes") rows->push_back(fields["linhas"]);
+    }
+    return steps;
+}
+
 class RemovalAuditSuite : public ::testing::TestWithParam<BackendFactory> {
 protected:
     void SetUp() override {
@@ -80,6 +115,8 @@ TEST_P(RemovalAuditSuite, EveryAttemptLeavesOneRecordOfWhatItDid) {
         int answer;
         bool dropTwinTable;                           // makes the twins' cascade stop at its tenth statement
         std::map<std::string, std::string> expected;  // "" means: absent
+        std::vector<std::string> commits;             // of the commit records
+        std::vector<std::string> commitRows;          // the rows their "antes" records give
     };
     const Case cases[] = {
         {removed,
@@ -90,15 +127,19 @@ TEST_P(RemovalAuditSuite, EveryAttemptLeavesOneRecordOfWhatItDid) {
           {"vivo_linhas", removedLive},
           {"bk", "confirmado"},
           {"bk_linhas", removedTwins},
-          {"bk_falha", ""}}},
+          {"bk_falha", ""}},
+         {"antes vivo", "depois vivo confirmado", "antes bk", "depois bk confirmado"},
+         {removedLive, removedTwins}},
         {"9 9\"\n<13>forjado",
          platform::vbOK,
          false,
          {{"resultado", "nao_encontrado"},
           {"exame", R"("9 9\"\x0A<13>forjado")"},
           {"vivo", "nao_executado"},
-          {"vivo_linhas", ""}}},
-        {failing, platform::vbCancel, false, {{"resultado", "cancelado"}, {"vivo", "nao_executado"}}},
+          {"vivo_linhas", ""}},
+         {},
+         {}},
+        {failing, platform::vbCancel, false, {{"resultado", "cancelado"}, {"vivo", "nao_executado"}}, {}, {}},
         {failing,
          platform::vbOK,
          true,
@@ -107,7 +148,9 @@ TEST_P(RemovalAuditSuite, EveryAttemptLeavesOneRecordOfWhatItDid) {
           {"vivo_linhas", failingLive},
           {"bk", "desfeito"},
           {"bk_linhas", failingTwins},
-          {"bk_falha", "Exame_CID"}}},
+          {"bk_falha", "Exame_CID"}},
+         {"antes vivo", "depois vivo confirmado"},
+         {failingLive}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -116,8 +159,12 @@ TEST_P(RemovalAuditSuite, EveryAttemptLeavesOneRecordOfWhatItDid) {
         ui.AnswerNext(c.answer);
         audit_.Remove(c.typed, *cn_, ui);
 
-        const std::string record = receiver_.Next();
+        const AttemptRecords records = ReceiveAttempt(receiver_);
+        const std::string& record = records.final;
         ASSERT_FALSE(record.empty()) << "no record";
+        std::vector<std::string> commitRows;
+        EXPECT_EQ(CommitSteps(records, &commitRows), c.commits);
+        EXPECT_EQ(commitRows, c.commitRows);
         EXPECT_EQ(record.find('\n'), std::string::npos);
         // authpriv, ident and process as syslog(3) writes them.
         EXPECT_TRUE(
@@ -144,7 +191,7 @@ TEST_P(RemovalAuditSuite, EveryAttemptLeavesOneRecordOfWhatItDid) {
         if (fields.count("bk_falha")) {
             EXPECT_NE(fields.at("bk_erro").find(" - "), std::string::npos);
         }
-        EXPECT_EQ(receiver_.Next(false), "") << "one record per attempt";
+        EXPECT_EQ(receiver_.Next(false), "") << "one final record per attempt";
     }
 
     // An empty number never reaches the database and leaves no record.
@@ -170,6 +217,53 @@ TEST_P(RemovalAuditSuite, TheRecordNamesTheDatabaseButNeverItsPassword) {
         EXPECT_EQ(record.find(MariaDbServer::Shared().password()), std::string::npos) << record;
     }
     EXPECT_EQ(record.find(connectionString_), std::string::npos);
+}
+
+// A log that takes so many records and then fails, as a daemon that stops.
+class FailingLog : public platform::SystemLog {
+public:
+    explicit FailingLog(int accepted) : accepted_(accepted) {}
+    bool Write(platform::LogSeverity, std::string_view) noexcept override { return accepted_-- > 0; }
+
+private:
+    int accepted_;
+};
+
+// Under strict audit a set is committed only once its record is written and
+// no record of the attempt was lost; the operator is told what was withheld.
+TEST_P(RemovalAuditSuite, StrictAuditCommitsNothingWhoseRecordIsLost) {
+    const std::string number = FindSeedNumbers(*cn_).both.front();
+    const std::size_t live = CountRows(RowsOfExamination(*cn_, number, ""));
+    const std::size_t twins = CountRows(RowsOfExamination(*cn_, number, "_BK"));
+    ASSERT_GT(live * twins, 0u);
+    const std::string lost =
+        "Não foi possível gravar o registro de auditoria no log do sistema. Com a auditoria estrita, nada "
+        "foi "
+        "removido de '";
+    struct Case {
+        int accepted;  // records the log takes
+        std::size_t live, twins;
+        std::string message;
+    };
+    const Case cases[] = {
+        {0, live, twins, lost + "Exame'."},
+        // The live set's record before its commit is written, the one after
+        // it lost: that commit stands, the twins' is withheld.
+        {1, 0, twins, lost + "Exame_BK'. A remoção de 'Exame' já havia sido confirmada."},
+        {99, 0, 0, "Exame removido com sucesso."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.accepted);
+        FailingLog log(c.accepted);
+        removal::RemovalAudit strict(log, "janela");
+        strict.SetStrict(true);
+        FakeToolkit ui;
+        strict.Remove(number, *cn_, ui);
+        ASSERT_FALSE(ui.calls.empty());
+        EXPECT_EQ(ui.calls.back().prompt, c.message);
+        EXPECT_EQ(CountRows(RowsOfExamination(*cn_, number, "")), c.live);
+        EXPECT_EQ(CountRows(RowsOfExamination(*cn_, number, "_BK")), c.twins);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, RemovalAuditSuite, ::testing::Values(SqliteExamBackend()), DatabaseName);
@@ -228,10 +322,46 @@ TEST(LogQuoted, NoTextCanEndItsValueOrForgeALine) {
     EXPECT_EQ(removal::LogQuoted(std::string(600, 'a'), 4), R"("aaaa")");
 }
 
+TEST(SudoUser, OnlyARootProcessStartedThroughSudoNamesTheUserWhoRanIt) {
+    const auto names = [](unsigned uid) -> std::string { return uid == 1000 ? "chefe" : ""; };
+    struct Case {
+        unsigned uid, euid;
+        const char *sudoUser, *sudoUid, *expected;
+    };
+    const Case cases[] = {
+        {0, 0, "chefe", "1000", "chefe"}, {1000, 1000, "chefe", "1000", ""},  // set by chefe himself
+        {1000, 0, "chefe", "1000", ""},                                       // a set-user-id program
+        {0, 0, "chefe", nullptr, ""},                                         // SUDO_USER alone
+        {0, 0, "chefe", "1001", ""},                                          // a pair that disagrees
+        {0, 0, "chefe", "1000x", ""},     {0, 0, "chefe", "4294968296", ""},  // 2^32 + 1000
+        {0, 0, nullptr, "1000", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::SudoUserOf(c.uid, c.euid, c.sudoUser, c.sudoUid, names), c.expected)
+            << c.uid << " " << c.euid << " " << (c.sudoUser ? c.sudoUser : "-") << " "
+            << (c.sudoUid ? c.sudoUid : "-");
+
+    // The forgery as it was done: SUDO_USER set by hand, without sudo.
+    setenv("SUDO_USER", "chefe", 1);
+    unsetenv("SUDO_UID");
+    LogReceiver receiver;
+    platform::LocalSyslog log(receiver.path());
+    removal::RemovalAudit audit(log, "janela");
+    unsetenv("SUDO_USER");
+    TempDir dir;
+    ado::Connection cn(CreateSqliteExamDatabase(dir.file("exames.db")));
+    cn.Open();
+    FakeToolkit ui;
+    audit.Remove("no-such-exam", cn, ui);
+    const std::string record = receiver.Next();
+    EXPECT_NE(record.find(" usuario="), std::string::npos) << record;
+    EXPECT_EQ(LogFields(record).count("usuario_sudo"), 0u) << record;
+}
+
 TEST(LocalSyslog, ADaemonBehindLosesNothingAndOneMissingOrStuckCostsOnlyTheRecord) {
     // Behind: it reads a record every millisecond while records come in a
     // burst, far more than its queue holds.
-    LogReceiver slow;
+    LogReceiver slow(LogReceiver::Reading::OnDemand);
     platform::LocalSyslog toSlow(slow.path());
     std::atomic<int> received{0};
     std::thread reader([&] {
@@ -250,7 +380,7 @@ TEST(LocalSyslog, ADaemonBehindLosesNothingAndOneMissingOrStuckCostsOnlyTheRecor
     EXPECT_FALSE(missing.Write(platform::LogSeverity::Notice, "x"));
 
     // Stuck: it never reads. Writing fails soon, and then at once.
-    LogReceiver stuck;
+    LogReceiver stuck(LogReceiver::Reading::OnDemand);
     platform::LocalSyslog toStuck(stuck.path());
     const auto start = std::chrono::steady_clock::now();
     written = 0;

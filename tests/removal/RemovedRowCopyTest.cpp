@@ -46,7 +46,7 @@ protected:
     ado::Connection& cn() { return *connection_; }
     removal::RemovalReport Remove(const std::string& number, const std::string& folder) {
         removal::RemovalReport report;
-        removal::cmdAtualizar_Click(number, cn(), ui_, &report, folder);
+        removal::cmdAtualizar_Click(number, cn(), ui_, &report, nullptr, folder);
         return report;
     }
     // Hostile values in every kind of column the copy must keep exactly.
@@ -230,8 +230,9 @@ TEST_P(CopySuite, NoOtherSessionChangesARowBetweenTheReadingAndTheDelete) {
         } catch (const ado::AdoError&) {
         }
     });
-    ASSERT_TRUE(removal::Deleta_Exame_em_Cascata(cn(), number, "", ui_, nullptr, &steps));
-    copy.SetEnded(true);
+    removal::CascadeReport report;
+    ASSERT_TRUE(removal::Deleta_Exame_em_Cascata(cn(), number, "", ui_, &report, nullptr, &steps));
+    copy.SetEnded(report);
     EXPECT_FALSE(changed) << "the rows read are locked until the commit";
 }
 
@@ -349,7 +350,7 @@ TEST_P(CopySuite, TheDryRunCountsStoredRowsNotJoinRowsWhenTwinsRepeatWithoutKeys
         cn().Execute(sql);
     cn().Execute("INSERT INTO Exame_Página_BK SELECT * FROM Exame_Página_BK WHERE Número_Exame = '" + number + "'");
 
-    const removal::RemovalPreview preview = removal::PreviewRemoval(number, cn());
+    const removal::RemovalPreview preview = removal::PreviewRemoval(number, cn(), ui_);
     const auto report = Remove(number, copies_.path().string());
     ASSERT_EQ(report.outcome, removal::RemovalReport::Outcome::Removed);
     for (std::size_t set = 0; set < 2; ++set)
@@ -403,7 +404,7 @@ TEST(CopyKilled, AfterAKillTheRowsAreAllThereOrACompleteCopyGivesThemBack) {
                                                connectionString},
                                       ui);
             KillingSteps steps(copy, step);
-            if (removal::Deleta_Exame_em_Cascata(own, number, "", ui, nullptr, &steps) &&
+            if (removal::Deleta_Exame_em_Cascata(own, number, "", ui, nullptr, nullptr, &steps) &&
                 step == KillingSteps::AfterTheCommitBeforeTheMark)
                 ::raise(SIGKILL);
             ::_exit(3);

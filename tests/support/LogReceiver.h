@@ -2,16 +2,23 @@
 // directory, standing in for the syslog daemon's /dev/log.
 #pragma once
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <map>
+#include <mutex>
 #include <regex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "TempDir.h"
 
@@ -19,7 +26,13 @@ namespace testing_support {
 
 class LogReceiver {
 public:
-    LogReceiver() : path_(dir_.file("log")) {
+    // Keeping up: records are taken off the socket as they come, as the
+    // daemon does, so a long run loses none to the socket's short queue.
+    // OnDemand: only Next reads, so a test can play a daemon that is behind
+    // or stuck.
+    enum class Reading { KeepingUp, OnDemand };
+
+    explicit LogReceiver(Reading reading = Reading::KeepingUp) : path_(dir_.file("log")) {
         fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
@@ -28,22 +41,68 @@ public:
             throw std::runtime_error("cannot bind " + path_);
         timeval wait{5, 0};
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        if (reading == Reading::KeepingUp)
+            reader_ = std::thread([this] {
+                while (!stop_) {
+                    pollfd readable{fd_, POLLIN, 0};
+                    if (::poll(&readable, 1, 20) == 1) {
+                        std::lock_guard<std::mutex> lock(mutex_);
+                        takeWaiting();
+                        arrived_.notify_all();
+                    }
+                }
+            });
     }
-    ~LogReceiver() { ::close(fd_); }
+    ~LogReceiver() {
+        stop_ = true;
+        if (reader_.joinable()) reader_.join();
+        ::close(fd_);
+    }
 
     const std::string& path() const { return path_; }
 
-    // The next record, or empty text when none comes within the wait.
+    // The next record, or empty text when none comes within the wait (none
+    // at all unless wait).
     std::string Next(bool wait = true) {
-        std::string buffer(65536, '\0');
-        const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), wait ? 0 : MSG_DONTWAIT);
-        return n > 0 ? buffer.substr(0, static_cast<std::size_t>(n)) : std::string();
+        if (!reader_.joinable()) {
+            std::string buffer(65536, '\0');
+            const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), wait ? 0 : MSG_DONTWAIT);
+            return n > 0 ? buffer.substr(0, static_cast<std::size_t>(n)) : std::string();
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        takeWaiting();
+        if (wait) arrived_.wait_for(lock, std::chrono::seconds(5), [this] { return !records_.empty(); });
+        if (records_.empty()) return {};
+        std::string record = std::move(records_.front());
+        records_.pop_front();
+        return record;
+    }
+
+    // The next record written when a removal attempt ends, passing over the
+    // records of its commits.
+    std::string NextFinal(bool wait = true) {
+        for (;;) {
+            std::string record = Next(wait);
+            if (record.find("]: evento=remocao_exame_conjunto ") == std::string::npos) return record;
+        }
     }
 
 private:
+    // Moves what the socket holds to records_; mutex_ held.
+    void takeWaiting() {
+        std::string buffer(65536, '\0');
+        for (ssize_t n; (n = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT)) > 0;)
+            records_.push_back(buffer.substr(0, static_cast<std::size_t>(n)));
+    }
+
     TempDir dir_;
     std::string path_;
     int fd_ = -1;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<std::string> records_;
+    std::atomic<bool> stop_{false};
+    std::thread reader_;
 };
 
 // The key=value pairs of a record's message; quoted values keep their quotes.

@@ -47,7 +47,10 @@ void Connection::Open(const std::string& connectionString, const std::string& us
     std::string effective = connectionString_;
     if (!userId.empty()) effective += ";User ID=" + userId;
     if (!password.empty()) effective += ";Password=" + password;
-    session_ = OpenSession(effective);
+    identity_.clear();
+    auto session = OpenSession(effective);
+    identity_ = session->Identity();
+    session_ = std::move(session);
     inTransaction_ = false;
 }
 
@@ -146,7 +149,39 @@ long Connection::BeginTrans() {
         throw AdoError(status::TransactionExists, "A transaction is already active on this connection.");
     onSession("BeginTrans", [](Session& s) { s.BeginTransaction(); });
     inTransaction_ = true;
+    confirmSameSession();
     return 1;
+}
+
+// Asked inside the transaction, so that whatever the caller runs next runs
+// in the session asked about: a driver that replaced it on the way has done
+// so by now (it also set up the transaction there).
+void Connection::confirmSameSession() {
+    if (identity_.empty()) return;
+    std::string now;
+    try {
+        now = onSession("BeginTrans", [](Session& s) { return s.Identity(); });
+    } catch (const AdoError&) {
+        // A session still held ends the transaction it has just begun.
+        if (session_) {
+            inTransaction_ = false;
+            try {
+                onSession("BeginTrans", [](Session& s) { s.Rollback(); });
+            } catch (const AdoError&) {
+            }
+        }
+        throw;
+    }
+    if (now == identity_) return;
+    std::cerr << "Connection: BeginTrans found the server's session " << now << " in place of session "
+              << identity_
+              << " opened by the program (the driver reconnected on its own, without the program's set-up); "
+                 "it is closed unused and every later call fails"
+              << std::endl;
+    session_.reset();
+    inTransaction_ = false;
+    lost_ = true;
+    throw AdoError(status::ConnectionLost, "BeginTrans: the database session was replaced by a new one.");
 }
 
 // The outcome is what the commit itself did. A session that committed but
@@ -156,8 +191,16 @@ void Connection::CommitTrans() {
     openSession("CommitTrans");
     if (!inTransaction_) throw AdoError(status::NoTransaction, "No transaction is active.");
     inTransaction_ = false;
+    commitOutcomeUnknown_ = false;
     try {
-        onSession("CommitTrans", [](Session& s) { s.Commit(); });
+        onSession("CommitTrans", [this](Session& s) {
+            try {
+                s.Commit();
+            } catch (const AdoError&) {
+                commitOutcomeUnknown_ = s.CommitReplyLost();
+                throw;
+            }
+        });
     } catch (const AdoError&) {
         // A backend whose commit failed may or may not have ended the
         // transaction; ask it to roll back so nothing half-done can be
@@ -200,6 +243,11 @@ std::unique_ptr<Recordset> Connection::OpenSchema(long schema, const std::vector
         default:
             throw AdoError(status::InvalidArgument, "Schema not supported: " + std::to_string(schema));
     }
+}
+
+std::optional<bool> Connection::ServerHoldsSession(const std::string& identity) {
+    openSession("ServerHoldsSession");
+    return onSession("ServerHoldsSession", [&](Session& s) { return s.HoldsSession(identity); });
 }
 
 RowSet Connection::Query(const std::string& sql) {

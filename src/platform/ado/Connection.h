@@ -9,9 +9,16 @@
 // server rolls back what it still holds; the connection stays open in name
 // and every later call fails with ConnectionLost until Close. Nothing is ever
 // run on a session whose set-up may have been lost.
+//
+// A server session can also be replaced without a failure being seen (a
+// driver that reconnects on its own). The server's number for the session is
+// read when the connection opens, right after its set-up, and read again
+// inside every transaction BeginTrans starts: a session that is not the one
+// opened is dropped as lost before anything runs in its transaction.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,10 +80,26 @@ public:
     // The provider does not nest transactions: a second BeginTrans while one
     // is active fails with XACT_E_XTIONEXISTS, and CommitTrans or
     // RollbackTrans with none active fail with XACT_E_NOTRANSACTION.
+    // BeginTrans fails with ConnectionLost, the session dropped, when the
+    // server's session is not the one that was opened.
     long BeginTrans();
     void CommitTrans();
     void RollbackTrans();
     bool InTransaction() const { return inTransaction_; }
+
+    // After CommitTrans failed: true when the reply to the commit was lost
+    // (the connection went, or the wait ran out), so the server may have
+    // committed it all the same.
+    bool CommitOutcomeUnknown() const { return commitOutcomeUnknown_; }
+    // True once the session was dropped as lost; the connection is open in
+    // name only.
+    bool SessionLost() const { return lost_; }
+    // The server's number for the session opened last (kept after it was
+    // dropped); empty when the database has no server sessions.
+    const std::string& SessionIdentity() const { return identity_; }
+    // Whether the server still holds the session numbered identity, asked on
+    // this connection's session; nullopt when it cannot tell.
+    std::optional<bool> ServerHoldsSession(const std::string& identity);
 
     // A schema recordset (adSchemaTables or adSchemaColumns). restrictions
     // holds up to four values: catalog, schema, table name, and the table
@@ -94,6 +117,9 @@ private:
     template <typename Action>
     auto onSession(const char* operation, Action action);
     void dropBrokenSession(const char* operation);
+    // Inside a transaction just begun: drops the session and fails with
+    // ConnectionLost when it is not the one opened.
+    void confirmSameSession();
 
     std::string connectionString_;
     std::unique_ptr<Session> session_;
@@ -102,6 +128,8 @@ private:
     bool inTransaction_ = false;
     // The session was dropped as broken; the connection is open in name only.
     bool lost_ = false;
+    bool commitOutcomeUnknown_ = false;
+    std::string identity_;
 };
 
 }  // namespace ado

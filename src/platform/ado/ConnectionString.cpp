@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iterator>
+#include <map>
 
 namespace ado {
 namespace {
@@ -113,9 +114,13 @@ std::vector<ScannedProperty> scan(std::string_view text, Reading reading = Readi
             if (closing != npos && (after == n || text[after] == ';')) {
                 literal = false;
                 p.enclosure = Enclosure::Braces;
-                for (std::size_t k = j + 1; k < closing; ++k) {
-                    p.value += text[k];
-                    if (text[k] == '}') ++k;
+                // Copied in runs up to each "}}", which stands for one "}".
+                for (std::size_t k = j + 1; k < closing;) {
+                    const std::size_t brace = std::min(text.find('}', k), closing);
+                    p.value.append(text, k, brace - k);
+                    if (brace == closing) break;
+                    p.value += '}';
+                    k = brace + 2;
                 }
                 p.valueEnd = after;
                 next = after == n ? n : after + 1;
@@ -218,38 +223,113 @@ void addForms(const std::string& value, std::vector<std::string>& out) {
     }
 }
 
-void collect(std::string_view text, int depth, std::vector<std::string>& out) {
+// What the search for passwords has found, and how much more it may read.
+struct PasswordSearch {
+    std::vector<std::string> values;
+    std::size_t budget = 0;  // characters that nested readings may still read
+    std::size_t read = 0;    // characters read so far
+    bool unreadable = false;
+};
+
+void collect(std::string_view text, int depth, PasswordSearch& search) {
+    std::vector<std::string> nested;
     for (Reading reading : {Reading::Ado, Reading::Odbc}) {
+        search.read += text.size();
         bool restAdded = false;
         for (const auto& p : scan(text, reading)) {
             if (IsPasswordKey(p.key)) {
-                addForms(p.value, out);
+                addForms(p.value, search.values);
                 // Read without its opening brace, and up to the end, as a
                 // reader of ODBC strings might. Every later unclosed brace
                 // stands in this rest already.
                 if (p.unclosed && p.enclosure == Enclosure::None) {
-                    addForms(p.value.substr(1), out);
-                    if (!restAdded) addForms(std::string(text.substr(p.valueBegin + 1)), out);
+                    addForms(p.value.substr(1), search.values);
+                    if (!restAdded) addForms(std::string(text.substr(p.valueBegin + 1)), search.values);
                     restAdded = true;
                 }
-            } else if (depth < kMaxNesting && p.value.find('=') != std::string::npos) {
+            } else if (p.value.find('=') != std::string::npos) {
                 // Whatever the key, a value that reads as a connection string
                 // may be read as one by some driver.
-                collect(p.value, depth + 1, out);
+                nested.push_back(p.value);
             }
         }
     }
+    // The two readings agree on most values (all braced ones): each distinct
+    // value is read once. Each level of nesting costs at most what the text
+    // itself did, so a bound in proportion to the whole string's length is
+    // reached only by strings that no reader could take apart either; their
+    // passwords are then unknown, never half known.
+    std::sort(nested.begin(), nested.end());
+    nested.erase(std::unique(nested.begin(), nested.end()), nested.end());
+    for (const auto& value : nested) {
+        const std::size_t cost = 2 * value.size();
+        if (depth >= kMaxNesting || cost > search.budget) {
+            search.unreadable = true;
+            continue;
+        }
+        search.budget -= cost;
+        collect(value, depth + 1, search);
+    }
 }
 
-std::vector<std::string> sortedUnique(std::vector<std::string> values) {
-    std::sort(values.begin(), values.end());
-    values.erase(std::unique(values.begin(), values.end()), values.end());
-    return values;
+// The budget for the nested readings of a string of length characters: each
+// level of nesting may be read once, in both readings.
+PasswordSearch searchFor(std::size_t length) {
+    PasswordSearch search;
+    search.budget = 2 * static_cast<std::size_t>(kMaxNesting) * length + 65536;
+    return search;
 }
 
-bool isWordCharacter(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return std::isalnum(byte) || c == '_' || byte >= 0x80;
+std::vector<std::string> found(PasswordSearch& search, std::size_t* charactersRead) {
+    if (charactersRead) *charactersRead = search.read;
+    if (search.unreadable) return {std::string()};
+    std::sort(search.values.begin(), search.values.end());
+    search.values.erase(std::unique(search.values.begin(), search.values.end()), search.values.end());
+    return std::move(search.values);
+}
+
+// Where pattern begins in text, overlapping occurrences included, in time
+// proportional to the two lengths (Knuth, Morris and Pratt): passwords and
+// texts may both be long, and a naive search is quadratic on some of them.
+std::vector<std::size_t> occurrences(std::string_view pattern, std::string_view text) {
+    std::vector<std::size_t> found;
+    if (pattern.empty()) return found;
+    // fallback[i]: the length of the longest proper prefix of pattern that
+    // is also a suffix of its first i + 1 characters.
+    std::vector<std::size_t> fallback(pattern.size(), 0);
+    for (std::size_t i = 1, k = 0; i < pattern.size(); ++i) {
+        while (k > 0 && pattern[i] != pattern[k]) k = fallback[k - 1];
+        if (pattern[i] == pattern[k]) ++k;
+        fallback[i] = k;
+    }
+    for (std::size_t i = 0, k = 0; i < text.size(); ++i) {
+        while (k > 0 && text[i] != pattern[k]) k = fallback[k - 1];
+        if (text[i] == pattern[k]) ++k;
+        if (k == pattern.size()) {
+            found.push_back(i + 1 - k);
+            k = fallback[k - 1];
+        }
+    }
+    return found;
+}
+
+// Whether the text from at to end stands where a password's value stands:
+// after a key that names a password and "=" (blanks, and an opening brace or
+// quote, between them), and up to the end of the value. Shown there as
+// "***", it tells nothing that the key does not already say.
+bool standsAsPassword(std::string_view text, std::size_t at, std::size_t end) {
+    if (end < text.size() && text[end] != ';' && text[end] != '}' && text[end] != '"' && text[end] != '\'' &&
+        !isBlank(text[end]))
+        return false;
+    std::size_t i = at;
+    if (i > 0 && (text[i - 1] == '{' || text[i - 1] == '"' || text[i - 1] == '\'')) --i;
+    while (i > 0 && isBlank(text[i - 1])) --i;
+    if (i == 0 || text[i - 1] != '=') return false;
+    // The key runs back to the pair's start; no key is longer than this.
+    constexpr std::size_t kLongestKey = 64;
+    const std::size_t keyEnd = --i;
+    while (i > 0 && keyEnd - i < kLongestKey && text[i - 1] != ';' && text[i - 1] != '=') --i;
+    return IsPasswordKey(text.substr(i, keyEnd - i));
 }
 
 }  // namespace
@@ -297,52 +377,68 @@ std::string RedactPasswords(const std::vector<ConnectionProperty>& properties) {
     return out;
 }
 
-std::vector<std::string> PasswordValues(std::string_view connectionString) {
-    std::vector<std::string> values;
-    collect(connectionString, 0, values);
-    return sortedUnique(std::move(values));
+std::vector<std::string> PasswordValues(std::string_view connectionString, std::size_t* charactersRead) {
+    PasswordSearch search = searchFor(connectionString.size());
+    collect(connectionString, 0, search);
+    return found(search, charactersRead);
 }
 
 std::vector<std::string> PasswordValues(const std::vector<ConnectionProperty>& properties) {
-    std::vector<std::string> values;
+    std::size_t length = 0;
+    for (const auto& p : properties) length += p.key.size() + p.value.size() + 2;
+    PasswordSearch search = searchFor(length);
     for (const auto& p : properties) {
         if (IsPasswordKey(p.key)) {
-            addForms(p.value, values);
+            addForms(p.value, search.values);
             // An opening brace that was read as part of the value.
-            if (!p.value.empty() && p.value.front() == '{') addForms(p.value.substr(1), values);
+            if (!p.value.empty() && p.value.front() == '{') addForms(p.value.substr(1), search.values);
         } else if (p.value.find('=') != std::string::npos) {
-            collect(p.value, 1, values);
+            collect(p.value, 1, search);
         }
     }
-    return sortedUnique(std::move(values));
+    return found(search, nullptr);
 }
 
+const char* const kWithheldText = "(text withheld: it held the password)";
+
 std::string RedactSecrets(std::string text, const std::vector<std::string>& secrets) {
-    std::vector<std::string> ordered;
+    std::vector<const std::string*> ordered;
     for (const auto& s : secrets)
-        if (s.find_first_not_of('*') != std::string::npos) ordered.push_back(s);
+        if (s.find_first_not_of('*') != std::string::npos) ordered.push_back(&s);
     // No real connection string holds more than a few passwords; searching
-    // for thousands would hold up every message, so such a text is hidden whole.
-    if (ordered.size() > 256) return "***";
+    // for thousands would hold up every message, so such a text is hidden
+    // whole, as is every text when the passwords are unknown.
+    const bool unknown = std::any_of(secrets.begin(), secrets.end(), [](const auto& s) { return s.empty(); });
+    if (unknown || ordered.size() > 256) return "***";
     // Longest first, so that a password is blanked whole before its pieces.
-    std::sort(ordered.begin(), ordered.end(),
-              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-    for (const auto& secret : ordered) {
-        for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at)) {
-            const std::size_t end = at + secret.size();
-            const bool whole =
-                secret.size() >= 4 ||
-                ((at == 0 || !isWordCharacter(text[at - 1]) || !isWordCharacter(secret.front())) &&
-                 (end == text.size() || !isWordCharacter(text[end]) || !isWordCharacter(secret.back())));
-            if (!whole) {
-                ++at;
-                continue;
-            }
-            text.replace(at, secret.size(), "***");
-            at += 3;
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const std::string* a, const std::string* b) { return a->size() > b->size(); });
+    // The parts to blank out, by where they begin.
+    std::map<std::size_t, std::size_t> hidden;
+    auto alreadyHidden = [&](std::size_t begin, std::size_t end) {
+        auto after = hidden.upper_bound(begin);
+        return after != hidden.begin() && std::prev(after)->second >= end;
+    };
+    for (const std::string* secret : ordered) {
+        for (std::size_t at : occurrences(*secret, text)) {
+            const std::size_t end = at + secret->size();
+            if (alreadyHidden(at, end)) continue;
+            if (!standsAsPassword(text, at, end)) return kWithheldText;
+            hidden[at] = end;
         }
     }
-    return text;
+    std::string out;
+    std::size_t copied = 0;
+    for (const auto& [begin, end] : hidden) {
+        if (end <= copied) continue;
+        if (begin >= copied) {
+            out.append(text, copied, begin - copied);
+            out += "***";
+        }
+        copied = end;
+    }
+    out.append(text, copied);
+    return out;
 }
 
 }  // namespace ado

@@ -46,14 +46,24 @@ std::string RedactPasswords(const std::vector<ConnectionProperty>& properties);
 // Every password the connection string holds, as any reader of it might see
 // it: as configured, enclosed as ODBC and OLE DB write it, and its pieces
 // between ";", for blanking out of texts that drivers build from the string.
-std::vector<std::string> PasswordValues(std::string_view connectionString);
+// Values nested inside values are read too, in time proportional to the
+// string's length: a string nested deeper than that allows gives a single
+// empty entry, which says that its passwords are unknown. charactersRead,
+// when given, receives how many characters the search read.
+std::vector<std::string> PasswordValues(std::string_view connectionString,
+                                        std::size_t* charactersRead = nullptr);
 std::vector<std::string> PasswordValues(const std::vector<ConnectionProperty>& properties);
 
-// text with every occurrence of a secret replaced by "***". A secret of fewer
-// than four characters is replaced only where it stands as a whole token
-// (between delimiters, quotes or braces), so that the words that merely
-// contain its letters stay readable. With more than 256 secrets, which no real
-// string holds, the whole text becomes "***".
+// What RedactSecrets gives instead of a text that it withholds.
+extern const char* const kWithheldText;
+
+// text with every secret that stands as a password's value (after a key
+// naming a password and "=", up to the end of the value, as in "PWD=secret"
+// or "Password={secret}") replaced by "***". A text that holds a secret
+// anywhere else is withheld whole (kWithheldText): blanking "connect" out of
+// "Can't connect to server" would show the password all the same. With more
+// than 256 secrets, which no real string holds, or with the empty entry that
+// says the passwords are unknown, the whole text becomes "***".
 std::string RedactSecrets(std::string text, const std::vector<std::string>& secrets);
 
 }  // namespace ado

@@ -20,27 +20,132 @@ bool isTrue(std::string_view value) {
            EqualsIgnoreCase(value, "strict") || value == "1";
 }
 
+// The pairs of an ODBC string as meant, before they are written out in the
+// form that the driver's family reads.
 class OdbcStringWriter {
 public:
-    void add(std::string_view key, std::string_view value) { addRaw(key, BraceOdbcValue(value)); }
-    // Driver names are braced always, as ODBC's own examples write them:
-    // some hold characters ("(*.mdb)") that older driver managers misread.
+    void add(std::string_view key, std::string_view value) {
+        pairs_.push_back({std::string(key), std::string(value), false});
+    }
     void addDriver(std::string_view name, std::string_view key = "Driver") {
-        std::string braced = BraceOdbcValue(name);
-        if (braced.empty() || braced.front() != '{') braced = "{" + braced + "}";
-        addRaw(key, braced);
+        pairs_.push_back({std::string(key), std::string(name), true});
     }
-    void addRaw(std::string_view key, std::string_view value) {
-        if (!text_.empty()) text_ += ';';
-        text_ += key;
-        text_ += '=';
-        text_ += value;
-    }
-    std::string take() { return std::move(text_); }
+    // A pair whose value the program writes itself and needs no enclosing.
+    void addRaw(std::string_view key, std::string_view value) { add(key, value); }
+    std::string take(DriverFamily family);
 
 private:
-    std::string text_;
+    struct Pair {
+        std::string key;
+        std::string value;
+        bool driver;
+    };
+    std::vector<Pair> pairs_;
 };
+
+[[noreturn]] void refuse(const std::string& reason) {
+    throw AdoError(status::CannotConnect,
+                   "The connection string cannot be passed to the ODBC driver: " + reason);
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+bool hasEdgeBlank(std::string_view value) {
+    return !value.empty() && (isBlank(value.front()) || isBlank(value.back()));
+}
+
+// The keys that MySQL's and MariaDB's Connector/ODBC know. The driver reads
+// a braced value ("}}" for "}") of these keys only; the value of any other
+// key ends at its first ";", whatever braces or quotes stand around it, and
+// what follows up to the next "=" becomes the next key's name.
+bool isMySqlKey(std::string_view key) {
+    static constexpr std::string_view known[] = {
+        "DSN",           "DESCRIPTION",   "DRIVER",      "OPTIONS",       "OPTION",
+        "NamedPipe",     "TCPIP",         "SERVER",      "UID",           "PWD",
+        "DATABASE",      "PORT",          "INITSTMT",    "CONN_TIMEOUT",  "AUTO_RECONNECT",
+        "NO_PROMPT",     "CHARSET",       "TRACE",       "PLUGIN_DIR",    "SSLKEY",
+        "SSLCERT",       "SSLCA",         "SSLCAPATH",   "SSLCIPHER",     "SSLVERIFY",
+        "TLSPEERFP",     "TLSPEERFPLIST", "SSLCRL",      "SSLCRLPATH",    "SOCKET",
+        "SAVEFILE",      "USE_MYCNF",     "TLSVERSION",  "FORCETLS",      "SERVERKEY",
+        "TLSKEYPWD",     "INTERACTIVE",   "FORWARDONLY", "SCHEMANOERROR", "READ_TIMEOUT",
+        "WRITE_TIMEOUT", "SERVERNAME",    "USER",        "PASSWORD",      "SSLFP",
+        "SSLFPLIST"};
+    return std::any_of(std::begin(known), std::end(known),
+                       [&](std::string_view k) { return EqualsIgnoreCase(k, key); });
+}
+
+const char* familyName(DriverFamily family) {
+    switch (family) {
+        case DriverFamily::MySql:
+            return "MySQL/MariaDB";
+        case DriverFamily::FreeTds:
+            return "FreeTDS";
+        case DriverFamily::MicrosoftSqlServer:
+            return "Microsoft SQL Server";
+        case DriverFamily::Access:
+            return "Access";
+        case DriverFamily::Other:
+            break;
+    }
+    return "ODBC";
+}
+
+// A value as the family reads it back whole, or a refusal.
+std::string writtenValue(DriverFamily family, const std::string& key, const std::string& value, bool driver) {
+    const std::string standard = BraceOdbcValue(value);
+    const std::string why = "the " + std::string(familyName(family)) + " driver cannot read the value of \"" +
+                            key + "\" as written";
+    if (driver) {
+        // The driver manager reads this one, as ODBC does; braced always, as
+        // ODBC's own examples write it: some names hold characters ("(*.mdb)")
+        // that older driver managers misread.
+        if (family == DriverFamily::FreeTds && value.find('}') != std::string::npos)
+            refuse(why + " (a brace)");
+        if (family == DriverFamily::MySql && hasEdgeBlank(value)) refuse(why + " (blanks around it)");
+        return !standard.empty() && standard.front() == '{' ? standard : "{" + standard + "}";
+    }
+    switch (family) {
+        case DriverFamily::MySql:
+            if (!isMySqlKey(key)) {
+                // Such a value ends at its first ";": nothing may need enclosing.
+                if (value.find_first_of(";{}") != std::string::npos)
+                    refuse(why + " (\";\" or a brace in a key the driver does not know)");
+                return value;
+            }
+            // Braced or not, the driver trims blanks around a value.
+            if (hasEdgeBlank(value)) refuse(why + " (blanks around it)");
+            return standard;
+        case DriverFamily::FreeTds: {
+            // FreeTDS ends a braced value at its first "};" and keeps "}}" as
+            // it stands, while the driver manager reads braces as ODBC does:
+            // a value that needs braces can hold no "}" for both to agree.
+            const bool needsBraces = value.find(';') != std::string::npos ||
+                                     (!value.empty() && value.front() == '{') || hasEdgeBlank(value);
+            if (!needsBraces) return value;
+            if (value.find('}') != std::string::npos) refuse(why + " (\";\" and a brace in one value)");
+            return "{" + value + "}";
+        }
+        case DriverFamily::MicrosoftSqlServer:
+        case DriverFamily::Access:
+        case DriverFamily::Other:
+            break;
+    }
+    return standard;
+}
+
+std::string OdbcStringWriter::take(DriverFamily family) {
+    std::string text;
+    for (const auto& p : pairs_) {
+        if (!text.empty()) text += ';';
+        text += p.key;
+        text += '=';
+        text += writtenValue(family, p.key, p.value, p.driver);
+    }
+    pairs_.clear();
+    return text;
+}
 
 // The value of the last property whose key is one of keys.
 std::optional<std::string> findAny(const std::vector<ConnectionProperty>& properties,
@@ -83,13 +188,23 @@ std::optional<std::string> sqlServerDriver(const std::vector<std::string>& drive
     return std::nullopt;
 }
 
-std::string sqlServerString(const std::vector<ConnectionProperty>& properties,
-                            const std::vector<std::string>& drivers) {
-    const auto driver = sqlServerDriver(drivers);
+std::vector<std::string> driverNames(const OdbcRegistry& registry) {
+    std::vector<std::string> names;
+    for (const auto& d : registry.drivers) names.push_back(d.name);
+    return names;
+}
+
+OdbcConnectionPlan sqlServerString(const std::vector<ConnectionProperty>& properties,
+                                   const OdbcRegistry& registry) {
+    const auto driver = sqlServerDriver(driverNames(registry));
     if (!driver)
         throw AdoError(status::ProviderNotFound,
                        "Provider cannot be found: no ODBC driver for SQL Server is registered");
-    const bool freeTds = EqualsIgnoreCase(*driver, "FreeTDS");
+    // A name such as "SQL Server" may stand for FreeTDS's library: its keys
+    // and its way of reading the string follow the library.
+    DriverFamily family = FamilyOfDriver(registry, *driver);
+    if (family != DriverFamily::FreeTds) family = DriverFamily::MicrosoftSqlServer;
+    const bool freeTds = family == DriverFamily::FreeTds;
 
     OdbcStringWriter out;
     out.addDriver(*driver);
@@ -132,11 +247,12 @@ std::string sqlServerString(const std::vector<ConnectionProperty>& properties,
         if (auto trust = findAny(properties, {"TrustServerCertificate", "Trust Server Certificate"}))
             out.addRaw("TrustServerCertificate", isTrue(*trust) ? "yes" : "no");
     }
-    return out.take();
+    return {out.take(family), family};
 }
 
-std::string accessString(const std::vector<ConnectionProperty>& properties,
-                         const std::vector<std::string>& drivers) {
+OdbcConnectionPlan accessString(const std::vector<ConnectionProperty>& properties,
+                                const OdbcRegistry& registry) {
+    const auto drivers = driverNames(registry);
     std::string driver;
     for (std::string_view candidate :
          {"Microsoft Access Driver (*.mdb, *.accdb)", "Microsoft Access Driver (*.mdb)"}) {
@@ -154,25 +270,41 @@ std::string accessString(const std::vector<ConnectionProperty>& properties,
     if (auto user = findAny(properties, {"User ID"})) out.add("UID", *user);
     if (auto password = findAny(properties, {"Jet OLEDB:Database Password", "Password"}))
         out.add("PWD", *password);
-    return out.take();
+    return {out.take(DriverFamily::Access), DriverFamily::Access};
+}
+
+// The driver that the driver manager loads for an ODBC string: a data
+// source named before any Driver key (its registered driver), else the last
+// Driver key. Nothing when the string names neither, or a file DSN.
+DriverFamily odbcFamily(const std::vector<ConnectionProperty>& pairs, const OdbcRegistry& registry) {
+    std::optional<std::string> driver, dataSource;
+    bool dataSourceFirst = false;
+    for (const auto& p : pairs) {
+        if (EqualsIgnoreCase(p.key, "Driver")) {
+            driver = p.value;
+        } else if (EqualsIgnoreCase(p.key, "DSN") || EqualsIgnoreCase(p.key, "FILEDSN")) {
+            if (!driver) dataSourceFirst = true;
+            if (EqualsIgnoreCase(p.key, "DSN") && dataSourceFirst) dataSource = p.value;
+        }
+    }
+    if (dataSourceFirst) {
+        if (!dataSource) return DriverFamily::Other;
+        for (const auto& d : registry.dataSources)
+            if (EqualsIgnoreCase(d.name, *dataSource)) return FamilyOfDriver(registry, d.target);
+        return DriverFamily::Other;
+    }
+    return driver ? FamilyOfDriver(registry, *driver) : DriverFamily::Other;
 }
 
 // MSDASQL's own keys become their ODBC names; every other key goes to the
-// driver manager as written, each value braced again where it needs braces.
-// "Extended Properties", an ODBC string in itself, gives its own pairs.
-void addOdbcPair(OdbcStringWriter& out, std::string_view key, const std::string& value) {
-    if (EqualsIgnoreCase(key, "Driver"))
-        out.addDriver(value, key);
-    else
-        out.add(key, value);
-}
-
-std::string odbcString(const std::vector<ConnectionProperty>& properties) {
-    OdbcStringWriter out;
+// driver manager as written. "Extended Properties", an ODBC string in
+// itself, gives its own pairs.
+std::vector<ConnectionProperty> odbcPairs(const std::vector<ConnectionProperty>& properties) {
+    std::vector<ConnectionProperty> pairs;
     for (const auto& p : properties) {
         if (EqualsIgnoreCase(p.key, "Provider")) continue;
         if (EqualsIgnoreCase(p.key, "Extended Properties")) {
-            for (const auto& inner : ParseConnectionString(p.value)) addOdbcPair(out, inner.key, inner.value);
+            for (auto& inner : ParseConnectionString(p.value)) pairs.push_back(std::move(inner));
             continue;
         }
         std::string_view key = p.key;
@@ -184,9 +316,76 @@ std::string odbcString(const std::vector<ConnectionProperty>& properties) {
             key = "PWD";
         else if (EqualsIgnoreCase(key, "Initial Catalog"))
             key = "DATABASE";
-        addOdbcPair(out, key, p.value);
+        pairs.push_back({std::string(key), p.value});
     }
-    return out.take();
+    return pairs;
+}
+
+// The driver's reading of a number: leading digits, nothing else.
+unsigned long leadingNumber(std::string_view value) {
+    unsigned long number = 0;
+    std::from_chars(value.data(), value.data() + value.size(), number);
+    return number;
+}
+
+// What a MySQL or MariaDB session relies on, after every pair that could
+// undo it.
+void addMySqlSafeguards(OdbcStringWriter& out, const std::vector<ConnectionProperty>& pairs,
+                        long loginTimeout, long commandTimeout) {
+    constexpr unsigned long kAutoReconnect = 4194304;
+    out.addRaw("AUTO_RECONNECT", "0");
+    if (auto option = findAny(pairs, {"OPTION", "OPTIONS"}))
+        out.addRaw("OPTION", std::to_string(leadingNumber(*option) & ~kAutoReconnect));
+    if (!findAny(pairs, {"CONN_TIMEOUT"}) && loginTimeout > 0)
+        out.addRaw("CONN_TIMEOUT", std::to_string(loginTimeout));
+    for (std::string_view key : {"READ_TIMEOUT", "WRITE_TIMEOUT"})
+        if (!findAny(pairs, {key}) && commandTimeout > 0) out.addRaw(key, std::to_string(commandTimeout));
+}
+
+OdbcConnectionPlan odbcString(const std::vector<ConnectionProperty>& properties, const OdbcRegistry& registry,
+                              long loginTimeout, long commandTimeout) {
+    const auto pairs = odbcPairs(properties);
+    const DriverFamily family = odbcFamily(pairs, registry);
+    OdbcStringWriter out;
+    for (const auto& p : pairs) {
+        if (EqualsIgnoreCase(p.key, "Driver"))
+            out.addDriver(p.value, p.key);
+        else
+            out.add(p.key, p.value);
+    }
+    if (family == DriverFamily::MySql) addMySqlSafeguards(out, pairs, loginTimeout, commandTimeout);
+    return {out.take(family), family};
+}
+
+std::string fileName(std::string_view path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string name(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name.rfind("lib", 0) == 0) name.erase(0, 3);
+    return name;
+}
+
+// A driver's family by its registered name, where no library is known.
+DriverFamily familyOfName(std::string_view name) {
+    std::string upper(name);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    auto has = [&](std::string_view word) { return upper.find(word) != std::string::npos; };
+    if (has("MARIADB") || has("MYSQL")) return DriverFamily::MySql;
+    if (has("FREETDS")) return DriverFamily::FreeTds;
+    if (has("SQL SERVER") || has("SQL NATIVE CLIENT")) return DriverFamily::MicrosoftSqlServer;
+    if (has("ACCESS DRIVER")) return DriverFamily::Access;
+    return DriverFamily::Other;
+}
+
+bool looksLikeLibrary(std::string_view driver) {
+    if (driver.find_first_of("/\\") != std::string_view::npos) return true;
+    const std::string name = fileName(driver);
+    auto endsWith = [&](std::string_view suffix) {
+        return name.size() >= suffix.size() &&
+               name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+    };
+    return endsWith(".so") || endsWith(".dll") || endsWith(".dylib") ||
+           name.find(".so.") != std::string::npos;
 }
 
 }  // namespace
@@ -207,15 +406,37 @@ std::string BraceOdbcValue(std::string_view value) {
     return out;
 }
 
-std::string BuildOdbcConnectionString(ProviderKind kind, const std::vector<ConnectionProperty>& properties,
-                                      const std::vector<std::string>& registeredDrivers) {
+DriverFamily FamilyOfLibrary(std::string_view library) {
+    const std::string name = fileName(library);
+    for (std::string_view prefix : {"maodbc", "myodbc", "mariadb", "mysql"})
+        if (name.rfind(prefix, 0) == 0) return DriverFamily::MySql;
+    if (name.rfind("tdsodbc", 0) == 0) return DriverFamily::FreeTds;
+    for (std::string_view prefix : {"msodbcsql", "sqlncli", "sqlsrv32"})
+        if (name.rfind(prefix, 0) == 0) return DriverFamily::MicrosoftSqlServer;
+    for (std::string_view prefix : {"aceodbc", "odbcjt32"})
+        if (name.rfind(prefix, 0) == 0) return DriverFamily::Access;
+    return DriverFamily::Other;
+}
+
+DriverFamily FamilyOfDriver(const OdbcRegistry& registry, std::string_view driver) {
+    if (looksLikeLibrary(driver)) return FamilyOfLibrary(driver);
+    for (const auto& d : registry.drivers) {
+        if (!EqualsIgnoreCase(d.name, driver)) continue;
+        return d.target.empty() ? familyOfName(d.name) : FamilyOfLibrary(d.target);
+    }
+    // Not registered: the driver manager cannot load it at all.
+    return familyOfName(driver);
+}
+
+OdbcConnectionPlan PlanOdbcConnection(ProviderKind kind, const std::vector<ConnectionProperty>& properties,
+                                      const OdbcRegistry& registry, long loginTimeout, long commandTimeout) {
     switch (kind) {
         case ProviderKind::SqlServer:
-            return sqlServerString(properties, registeredDrivers);
+            return sqlServerString(properties, registry);
         case ProviderKind::Access:
-            return accessString(properties, registeredDrivers);
+            return accessString(properties, registry);
         case ProviderKind::Odbc:
-            return odbcString(properties);
+            return odbcString(properties, registry, loginTimeout, commandTimeout);
         case ProviderKind::Sqlite:
         case ProviderKind::Unknown:
             break;
@@ -223,10 +444,15 @@ std::string BuildOdbcConnectionString(ProviderKind kind, const std::vector<Conne
     throw AdoError(status::ProviderNotFound, "Provider cannot be found through ODBC");
 }
 
+std::string BuildOdbcConnectionString(ProviderKind kind, const std::vector<ConnectionProperty>& properties,
+                                      const std::vector<std::string>& registeredDrivers) {
+    OdbcRegistry registry;
+    for (const auto& name : registeredDrivers) registry.drivers.push_back({name, ""});
+    return PlanOdbcConnection(kind, properties, registry, 0, 0).text;
+}
+
 std::string BuildOdbcConnectionString(ProviderKind kind, const std::vector<ConnectionProperty>& properties) {
-    // Only the two kinds that choose a driver need to ask for the list.
-    return BuildOdbcConnectionString(
-        kind, properties, kind == ProviderKind::Odbc ? std::vector<std::string>{} : RegisteredOdbcDrivers());
+    return PlanOdbcConnection(kind, properties, ReadOdbcRegistry(), 0, 0).text;
 }
 
 std::optional<long> RequestedLoginTimeout(const std::vector<ConnectionProperty>& properties) {
@@ -242,55 +468,6 @@ std::optional<long> RequestedCommandTimeout(const std::vector<ConnectionProperty
     const auto value = findAny(properties, {"Command Timeout"});
     if (!value) return std::nullopt;
     return RequestedLoginTimeout({ConnectionProperty{"Connect Timeout", *value}});
-}
-
-namespace {
-
-// The driver's reading of a number: leading digits, nothing else.
-unsigned long leadingNumber(std::string_view value) {
-    unsigned long number = 0;
-    std::from_chars(value.data(), value.data() + value.size(), number);
-    return number;
-}
-
-}  // namespace
-
-std::string WithSessionSafeguards(std::string_view odbcConnectionString, long loginTimeout,
-                                  long commandTimeout) {
-    constexpr unsigned long kAutoReconnect = 4194304;
-    bool mayBeMySql = false;
-    std::optional<std::string> option;
-    bool connTimeout = false, readTimeout = false, writeTimeout = false;
-    for (const auto& [key, value] : ParseConnectionString(odbcConnectionString)) {
-        if (EqualsIgnoreCase(key, "Driver")) {
-            std::string name = value;
-            for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            mayBeMySql = name.find("MARIADB") != std::string::npos ||
-                         name.find("MYSQL") != std::string::npos ||
-                         name.find("MAODBC") != std::string::npos || name.find("MYODBC") != std::string::npos;
-        } else if (EqualsIgnoreCase(key, "DSN") || EqualsIgnoreCase(key, "FILEDSN")) {
-            mayBeMySql = true;
-        } else if (EqualsIgnoreCase(key, "OPTION") || EqualsIgnoreCase(key, "OPTIONS")) {
-            option = value;
-        }
-        connTimeout = connTimeout || EqualsIgnoreCase(key, "CONN_TIMEOUT");
-        readTimeout = readTimeout || EqualsIgnoreCase(key, "READ_TIMEOUT");
-        writeTimeout = writeTimeout || EqualsIgnoreCase(key, "WRITE_TIMEOUT");
-    }
-    std::string out(odbcConnectionString);
-    if (!mayBeMySql) return out;
-    auto add = [&](std::string_view key, const std::string& value) {
-        if (!out.empty() && out.back() != ';') out += ';';
-        out += key;
-        out += '=';
-        out += value;
-    };
-    add("AUTO_RECONNECT", "0");
-    if (option) add("OPTION", std::to_string(leadingNumber(*option) & ~kAutoReconnect));
-    if (!connTimeout && loginTimeout > 0) add("CONN_TIMEOUT", std::to_string(loginTimeout));
-    if (!readTimeout && commandTimeout > 0) add("READ_TIMEOUT", std::to_string(commandTimeout));
-    if (!writeTimeout && commandTimeout > 0) add("WRITE_TIMEOUT", std::to_string(commandTimeout));
-    return out;
 }
 
 std::string RedactOdbcPasswords(std::string_view text) {

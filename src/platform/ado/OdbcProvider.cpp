@@ -13,15 +13,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "AdoError.h"
+#include "ClientSockets.h"
 #include "ConnectionString.h"
 #include "OdbcConnectionString.h"
 #include "Providers.h"
@@ -140,15 +144,18 @@ struct FailureContext {
         if (lost) code = context.timedOut ? status::AbortLimitReached : status::ConnectionLost;
     }
 
+    // Each text is redacted on its own, so that one withheld for holding a
+    // password leaves the SQLSTATE and native error of its record readable.
     std::string line = "ODBC: " + std::string(what) + " failed";
     for (const auto& d : diagnostics)
-        line += " [SQLSTATE " + d.state + ", native error " + std::to_string(d.native) + "] " + d.message;
+        line += " [SQLSTATE " + d.state + ", native error " + std::to_string(d.native) + "] " +
+                RedactSecrets(d.message, secrets);
     if (diagnostics.empty()) line += " (no diagnostic record)";
     line += connecting ? " -- connection string: " : " -- statement: ";
-    line += detail;
+    line += RedactSecrets(std::string(detail), secrets);
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
-    std::cerr << RedactSecrets(line, secrets) << std::endl;
+    std::cerr << line << std::endl;
     throw AdoError(code, RedactSecrets(description, secrets));
 }
 
@@ -193,6 +200,69 @@ std::string upperAscii(std::string text) {
     return text;
 }
 
+// Ends a call that has outlived the command time-out by cutting the session's
+// network connection. A driver times a call out itself, but FreeTDS then
+// sends a cancel and waits as long again for the server to acknowledge it,
+// which a server behind a network that stopped forwarding never does: the
+// operator would wait twice the time-out. Once the driver has had a moment
+// past the time-out to end the call itself, the sockets it opened for the
+// session are shut down, the driver reads the end of the connection and
+// returns; the session is lost, as it was anyway.
+class Watchdog {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit Watchdog(std::vector<int> sockets) : sockets_(std::move(sockets)) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    void Arm(Clock::time_point deadline) {
+        {
+            std::lock_guard lock(mutex_);
+            deadline_ = deadline;
+        }
+        wake_.notify_one();
+    }
+    void Disarm() {
+        std::lock_guard lock(mutex_);
+        deadline_.reset();
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            if (!deadline_) {
+                wake_.wait(lock);
+            } else if (wake_.wait_until(lock, *deadline_) == std::cv_status::timeout && deadline_ &&
+                       Clock::now() >= *deadline_) {
+                // The call has not returned, and a driver closes a session's
+                // socket only as it fails a call and returns; Disarm waits
+                // for the lock meanwhile.
+                platform::ShutDownSockets(sockets_);
+                deadline_.reset();
+            }
+        }
+    }
+
+    std::vector<int> sockets_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<Clock::time_point> deadline_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
 class OdbcSession final : public Session {
 public:
     OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty>& properties);
@@ -203,7 +273,7 @@ public:
     long ExecuteWith(const std::string& sql, const std::vector<Parameter>& parameters) override;
     // A plain read on MySQL and MariaDB (InnoDB) takes no lock: another
     // session could change a row between the read and the delete.
-    std::string LockingReadClause() override { return lockingRead_ ? " FOR UPDATE" : ""; }
+    std::string LockingReadClause() override { return family_ == ServerFamily::MySql ? " FOR UPDATE" : ""; }
     char IdentifierQuote() override {
         const std::string quote = infoText(SQL_IDENTIFIER_QUOTE_CHAR);
         return quote.size() == 1 && quote != " " ? quote[0] : '"';
@@ -214,12 +284,27 @@ public:
     RowSet TablesSchema(const std::string& tableName, const std::string& tableType) override;
     RowSet ColumnsSchema(const std::string& tableName, const std::string& columnName) override;
     bool Broken() const override { return broken_; }
+    std::string Identity() override;
+    std::optional<bool> HoldsSession(const std::string& identity) override;
+    bool CommitReplyLost() const override { return commitReplyLost_; }
 
 private:
+    // The servers whose sessions the program can tell apart.
+    enum class ServerFamily { Unknown, MySql, SqlServer };
+
     using Clock = std::chrono::steady_clock;
 
     // Marks the start of one call, for telling a time-out from a lost server.
     void starting() { started_ = Clock::now(); }
+    // Watches one public call, from its start to its return: one that runs
+    // past the command time-out and a short grace is cut off (see Watchdog).
+    struct Watch {
+        Watchdog* watchdog;
+        ~Watch() {
+            if (watchdog) watchdog->Disarm();
+        }
+    };
+    Watch watch();
     // A new statement, with the command time-out set on it.
     std::unique_ptr<Handle> newStatement();
     [[noreturn]] void fail(const Handle& handle, std::string_view what, std::string_view detail) {
@@ -239,6 +324,10 @@ private:
     RowSet fetchAll(Handle& statement, std::string_view context);
     Variant getValue(Handle& statement, SQLUSMALLINT column, FetchAs kind, std::string_view context);
     std::string infoText(SQLUSMALLINT infoType);
+    // After connecting: the driver and the server are of the family the
+    // string was written for, and on MySQL or MariaDB the session uses
+    // standard string literals; otherwise the connection is refused.
+    void confirmSafety(DriverFamily family);
     std::optional<std::string> currentCatalog();
     // A search pattern that matches name only: the pattern characters "_" and
     // "%" in a name are escaped, so "Exame_BK" does not also find "ExameXBK".
@@ -249,10 +338,12 @@ private:
     bool connected_ = false;
     bool manualCommit_ = false;
     bool broken_ = false;
-    bool lockingRead_ = false;
+    bool commitReplyLost_ = false;
+    ServerFamily family_ = ServerFamily::Unknown;
     long commandTimeout_ = 0;  // seconds; 0 waits for ever
     Clock::time_point started_ = Clock::now();
     std::vector<std::string> secrets_;
+    std::unique_ptr<Watchdog> watchdog_;
 };
 
 OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty>& properties)
@@ -262,21 +353,25 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
     secrets_ = PasswordValues(properties);
     const std::string redacted = RedactSecrets(RedactPasswords(properties), secrets_);
 
-    std::string odbcString;
-    try {
-        odbcString = BuildOdbcConnectionString(kind, properties);
-    } catch (const AdoError& e) {
-        std::cerr << "ODBC: " << e.what() << " -- connection string: " << redacted << std::endl;
-        throw;
-    }
-
     // ADO's defaults: 15 seconds to connect and 30 for each command, unless
     // the string asks otherwise (0 waits for ever). Drivers that know no
     // connection time-out refuse it, and the statement time-out still holds.
     const long loginTimeout = RequestedLoginTimeout(properties).value_or(15);
     commandTimeout_ = RequestedCommandTimeout(properties).value_or(30);
-    if (kind == ProviderKind::Odbc)
-        odbcString = WithSessionSafeguards(odbcString, loginTimeout, commandTimeout_);
+
+    // The string is written for the family of the driver that the driver
+    // manager will load, as its registration says; a value that family
+    // cannot read intact is refused here, before any driver sees it.
+    std::string odbcString;
+    DriverFamily family = DriverFamily::Other;
+    try {
+        auto plan = PlanOdbcConnection(kind, properties, ReadOdbcRegistry(), loginTimeout, commandTimeout_);
+        odbcString = std::move(plan.text);
+        family = plan.family;
+    } catch (const AdoError& e) {
+        std::cerr << "ODBC: " << e.what() << " -- connection string: " << redacted << std::endl;
+        throw;
+    }
     for (auto [attribute, seconds] : {std::pair{SQL_ATTR_LOGIN_TIMEOUT, loginTimeout},
                                       std::pair{SQL_ATTR_CONNECTION_TIMEOUT, commandTimeout_}})
         SQLSetConnectAttrW(connection_.get(), attribute,
@@ -284,24 +379,72 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
                            SQL_IS_UINTEGER);
 
     WideString wide = toWide(odbcString);
+    const std::vector<int> socketsBefore = platform::ClientSockets();
     const SQLRETURN rc = SQLDriverConnectW(connection_.get(), nullptr, wide.data(), SQL_NTS, nullptr, 0,
                                            nullptr, SQL_DRIVER_NOPROMPT);
     std::fill(wide.begin(), wide.end(), SQLWCHAR{0});
     if (!SQL_SUCCEEDED(rc))
         raise(SQL_HANDLE_DBC, connection_.get(), "connect", RedactPasswords(odbcString), true, secrets_);
     connected_ = true;
+    // The sockets the driver opened for this session, for the watchdog.
+    std::vector<int> sockets;
+    for (int fd : platform::ClientSockets())
+        if (std::find(socketsBefore.begin(), socketsBefore.end(), fd) == socketsBefore.end())
+            sockets.push_back(fd);
+    if (commandTimeout_ > 0 && !sockets.empty()) watchdog_ = std::make_unique<Watchdog>(std::move(sockets));
+
+    // A constructor that throws runs no destructor: a session refused from
+    // here on is disconnected before the failure leaves.
+    try {
+        confirmSafety(family);
+    } catch (...) {
+        watchdog_.reset();
+        SQLDisconnect(connection_.get());
+        connected_ = false;
+        throw;
+    }
+}
+
+void OdbcSession::confirmSafety(DriverFamily family) {
+    auto refuse = [](const std::string& reason) {
+        std::cerr << "ODBC: connection refused: " << reason << std::endl;
+        throw AdoError(status::CannotConnect, "The connection is refused: " + reason);
+    };
+    // The driver and the server name themselves: the string was written,
+    // and the safeguards chosen, for the family the registration named.
+    const std::string library = infoText(SQL_DRIVER_NAME);
+    const std::string dbms = infoText(SQL_DBMS_NAME);
+    const std::string server = upperAscii(dbms);
+    const bool mySqlServer =
+        server.find("MYSQL") != std::string::npos || server.find("MARIADB") != std::string::npos;
+    if (FamilyOfLibrary(library) != family)
+        refuse(
+            "the driver that answered (\"" + library +
+            "\") is not of the family its registration names, for which the connection string was written");
+    if (mySqlServer != (family == DriverFamily::MySql))
+        refuse("the server (\"" + dbms + "\") and the driver (\"" + library +
+               "\") are not both MySQL or MariaDB, so that the session's safeguards cannot be established");
+    // The server's kind says how to ask it for the number of a session.
+    if (mySqlServer)
+        family_ = ServerFamily::MySql;
+    else if (server.find("SQL SERVER") != std::string::npos)
+        family_ = ServerFamily::SqlServer;
+    if (family_ != ServerFamily::MySql) return;
 
     // MySQL and MariaDB read a backslash in a string literal as an escape,
     // which no other database does: a typed "\" would swallow the closing
     // quote. Standard literals make the same statement text mean the same
-    // thing everywhere.
-    const std::string dbms = upperAscii(infoText(SQL_DBMS_NAME));
-    lockingRead_ = dbms.find("MYSQL") != std::string::npos || dbms.find("MARIADB") != std::string::npos;
-    if (lockingRead_)
-        Execute("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')");
+    // thing everywhere; the session is used only once they hold.
+    Execute("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')");
+    const RowSet mode = Query("SELECT @@SESSION.sql_mode");
+    const std::string modes = mode.rows.empty() || mode.rows[0].empty() ? "" : ToText(mode.rows[0][0]);
+    if (("," + upperAscii(modes) + ",").find(",NO_BACKSLASH_ESCAPES,") == std::string::npos)
+        refuse("the session does not keep NO_BACKSLASH_ESCAPES in its sql_mode (\"" + modes + "\")");
 }
 
 OdbcSession::~OdbcSession() {
+    // Stopped first: the driver closes the sockets it watches.
+    watchdog_.reset();
     if (!connected_) return;
     // A transaction still open when the session goes is abandoned, never
     // committed: rolled back here when the session is sound, and by the
@@ -316,6 +459,16 @@ void OdbcSession::failOn(SQLSMALLINT type, SQLHANDLE handle, std::string_view wh
         commandTimeout_ > 0 && Clock::now() - started_ >= std::chrono::seconds(commandTimeout_);
     context.lost = &broken_;
     raise(type, handle, what, detail, false, secrets_, context);
+}
+
+OdbcSession::Watch OdbcSession::watch() {
+    if (!watchdog_) return {nullptr};
+    // The driver's own time-out comes first; the grace lets it end the call
+    // itself when the server still answers its cancel.
+    const auto grace =
+        std::min<Clock::duration>(std::chrono::milliseconds(commandTimeout_ * 250), std::chrono::seconds(1));
+    watchdog_->Arm(Clock::now() + std::chrono::seconds(commandTimeout_) + grace);
+    return {watchdog_.get()};
 }
 
 std::unique_ptr<Handle> OdbcSession::newStatement() {
@@ -349,6 +502,7 @@ bool OdbcSession::execute(Handle& statement, const std::string& sql) {
 }
 
 long OdbcSession::Execute(const std::string& sql) {
+    const Watch watching = watch();
     auto statement = newStatement();
     if (!execute(*statement, sql)) return 0;  // a searched DELETE or UPDATE that found no row
 
@@ -425,6 +579,7 @@ long OdbcSession::ExecuteWith(const std::string& sql, const std::vector<Paramete
 }
 
 RowSet OdbcSession::Query(const std::string& sql) {
+    const Watch watching = watch();
     auto statement = newStatement();
     if (!execute(*statement, sql)) return {};
     for (;;) {
@@ -556,6 +711,7 @@ void OdbcSession::restoreAutocommit(std::string_view what) {
 }
 
 void OdbcSession::BeginTransaction() {
+    const Watch watching = watch();
     starting();
     if (!setAutocommit(false)) failOn(SQL_HANDLE_DBC, connection_.get(), "BeginTrans", "autocommit off");
 }
@@ -564,10 +720,22 @@ void OdbcSession::BeginTransaction() {
 // it; a session that refuses would commit or hold what comes next in a way
 // nobody asked for, so it is marked broken (and dropped by the connection)
 // without turning the commit into a failure.
+//
+// A commit whose reply never came (the connection went, or the wait ran out)
+// may have been carried out by the server all the same; CommitReplyLost says
+// so to whoever must find out.
 void OdbcSession::Commit() {
+    const Watch watching = watch();
     starting();
-    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT)))
-        failOn(SQL_HANDLE_DBC, connection_.get(), "CommitTrans", "COMMIT");
+    commitReplyLost_ = false;
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_COMMIT))) {
+        try {
+            failOn(SQL_HANDLE_DBC, connection_.get(), "CommitTrans", "COMMIT");
+        } catch (const AdoError& e) {
+            commitReplyLost_ = broken_ || e.status() == status::AbortLimitReached;
+            throw;
+        }
+    }
     restoreAutocommit("CommitTrans");
 }
 
@@ -575,12 +743,56 @@ void OdbcSession::Commit() {
 // later commit would take its half-done work with it: the session is marked
 // broken, so the connection drops it and the server rolls back.
 void OdbcSession::Rollback() {
+    const Watch watching = watch();
     starting();
     if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK))) {
         broken_ = true;
         failOn(SQL_HANDLE_DBC, connection_.get(), "RollbackTrans", "ROLLBACK");
     }
     restoreAutocommit("RollbackTrans");
+}
+
+bool allDigits(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string OdbcSession::Identity() {
+    if (family_ == ServerFamily::Unknown) return {};
+    const char* query = family_ == ServerFamily::MySql ? "SELECT CONNECTION_ID()" : "SELECT @@SPID";
+    const RowSet rows = Query(query);
+    std::string identity;
+    if (rows.rows.size() == 1 && rows.rows[0].size() == 1) identity = ToText(rows.rows[0][0]);
+    if (!allDigits(identity)) {
+        std::cerr << "ODBC: the server did not give the number of its session -- statement: " << query
+                  << std::endl;
+        throw AdoError(status::Unspecified, "the server did not give the number of its session");
+    }
+    return identity;
+}
+
+std::optional<bool> OdbcSession::HoldsSession(const std::string& identity) {
+    if (!allDigits(identity)) return std::nullopt;
+    std::string query;
+    if (family_ == ServerFamily::MySql) {
+        // A user without the PROCESS privilege still sees the sessions of
+        // its own user, which the program's are.
+        query = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + identity;
+    } else if (family_ == ServerFamily::SqlServer) {
+        // Without VIEW SERVER STATE a login sees only its own session there,
+        // and another one would seem gone: -1 then says "cannot tell".
+        query =
+            "SELECT CASE WHEN HAS_PERMS_BY_NAME(NULL, NULL, 'VIEW SERVER STATE') = 1 THEN (SELECT COUNT(*) "
+            "FROM sys.dm_exec_sessions WHERE session_id = " +
+            identity + ") ELSE -1 END";
+    } else {
+        return std::nullopt;
+    }
+    const RowSet rows = Query(query);
+    if (rows.rows.size() != 1 || rows.rows[0].size() != 1) return std::nullopt;
+    const auto count = ToInteger(rows.rows[0][0]);
+    if (!count || *count < 0) return std::nullopt;
+    return *count > 0;
 }
 
 std::string OdbcSession::infoText(SQLUSMALLINT infoType) {
@@ -625,6 +837,7 @@ bool sameName(const Variant& value, const std::string& name) {
 }
 
 RowSet OdbcSession::TablesSchema(const std::string& tableName, const std::string& tableType) {
+    const Watch watching = watch();
     const auto catalog = currentCatalog();
     WideString wideCatalog = toWide(catalog.value_or(""));
     WideString wideTable = toWide(patternFor(tableName));
@@ -651,6 +864,7 @@ RowSet OdbcSession::TablesSchema(const std::string& tableName, const std::string
 }
 
 RowSet OdbcSession::ColumnsSchema(const std::string& tableName, const std::string& columnName) {
+    const Watch watching = watch();
     const auto catalog = currentCatalog();
     WideString wideCatalog = toWide(catalog.value_or(""));
     WideString wideTable = toWide(patternFor(tableName));
@@ -690,11 +904,30 @@ RowSet OdbcSession::ColumnsSchema(const std::string& tableName, const std::strin
 
 bool IsConnectionLost(std::string_view state, long nativeError) {
     if (isClass(state, "08")) return true;
-    return state == "HY000" && (nativeError == 2006 || nativeError == 2013 || nativeError == 2055 ||
-                                nativeError == 5013 || nativeError == 5014);
+    // The client libraries' own numbers for a connection that has gone,
+    // whatever SQLSTATE the driver wraps them in (MariaDB's driver says
+    // HY000, or HY001 when it fails to switch autocommit; FreeTDS a warning
+    // of class 01 for an end of stream). A server's message that happened to
+    // carry one of these numbers would end the session as lost: the safe way
+    // to be wrong.
+    switch (nativeError) {
+        case 2006:   // MySQL client: server has gone away
+        case 2013:   // MySQL client: lost connection during query
+        case 2055:   // MySQL client: lost connection, system error
+        case 5013:   // MariaDB Connector/C: read error on the network
+        case 5014:   // MariaDB Connector/C: write error on the network
+        case 20004:  // FreeTDS: read from the server failed
+        case 20006:  // FreeTDS: write to the server failed
+        case 20017:  // FreeTDS: unexpected end of stream from the server
+            return true;
+        default:
+            return false;
+    }
 }
 
 std::uint32_t StatusForSqlState(std::string_view state, long nativeError, bool connecting) {
+    if (IsConnectionLost(state, nativeError))
+        return connecting ? status::CannotConnect : status::ConnectionLost;
     if (state == "HY001") return status::OutOfMemory;
     if (isClass(state, "28")) return status::AuthenticationFailed;
     if (connecting) return status::CannotConnect;
@@ -702,7 +935,6 @@ std::uint32_t StatusForSqlState(std::string_view state, long nativeError, bool c
     if (isClass(state, "23")) return status::IntegrityViolation;
     if (state == "HYT00" || state == "HYT01" || state == "40001" || state == "HY008")
         return status::AbortLimitReached;
-    if (IsConnectionLost(state, nativeError)) return status::ConnectionLost;
     if (state == "IM002" || state == "IM003" || state == "IM004" || state == "IM006")
         return status::CannotConnect;
     if (state == "HY000") {
@@ -770,24 +1002,57 @@ long AdoTypeForSqlType(int sqlType) {
     }
 }
 
-std::vector<std::string> RegisteredOdbcDrivers() {
-    std::vector<std::string> drivers;
+OdbcRegistry ReadOdbcRegistry() {
+    OdbcRegistry registry;
     SQLHENV environment = SQL_NULL_HENV;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment))) return drivers;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment))) return registry;
     SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION,
                   reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(SQL_OV_ODBC3)), 0);
+    // Each driver's attributes are "key=value" texts one after another, each
+    // ended by a NUL; "Driver" names its library where the manager says.
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
     for (;;) {
         SQLWCHAR name[512] = {};
-        SQLWCHAR attributes[2048] = {};
+        SQLWCHAR attributes[4096] = {};
         SQLSMALLINT nameLength = 0, attributesLength = 0;
         const SQLRETURN rc =
-            SQLDriversW(environment, direction, name, 512, &nameLength, attributes, 2048, &attributesLength);
+            SQLDriversW(environment, direction, name, 512, &nameLength, attributes, 4096, &attributesLength);
         if (!SQL_SUCCEEDED(rc)) break;
-        drivers.push_back(fromWide(name, std::min<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0), 511)));
+        OdbcRegistry::Entry entry{
+            fromWide(name, std::min<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0), 511)), {}};
+        const std::size_t used = std::min<std::size_t>(std::max<SQLSMALLINT>(attributesLength, 0), 4095);
+        for (std::size_t begin = 0; begin < used;) {
+            std::size_t end = begin;
+            while (end < used && attributes[end] != 0) ++end;
+            const std::string attribute = fromWide(attributes + begin, end - begin);
+            if (attribute.size() > 7 && EqualsIgnoreCase(std::string_view(attribute).substr(0, 7), "Driver="))
+                entry.target = attribute.substr(7);
+            begin = end + 1;
+        }
+        registry.drivers.push_back(std::move(entry));
+        direction = SQL_FETCH_NEXT;
+    }
+    // Each data source with its driver, as the data source's entry names it.
+    direction = SQL_FETCH_FIRST;
+    for (;;) {
+        SQLWCHAR name[512] = {};
+        SQLWCHAR driver[1024] = {};
+        SQLSMALLINT nameLength = 0, driverLength = 0;
+        const SQLRETURN rc =
+            SQLDataSourcesW(environment, direction, name, 512, &nameLength, driver, 1024, &driverLength);
+        if (!SQL_SUCCEEDED(rc)) break;
+        registry.dataSources.push_back(
+            {fromWide(name, std::min<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0), 511)),
+             fromWide(driver, std::min<std::size_t>(std::max<SQLSMALLINT>(driverLength, 0), 1023))});
         direction = SQL_FETCH_NEXT;
     }
     SQLFreeHandle(SQL_HANDLE_ENV, environment);
+    return registry;
+}
+
+std::vector<std::string> RegisteredOdbcDrivers() {
+    std::vector<std::string> drivers;
+    for (const auto& d : ReadOdbcRegistry().drivers) drivers.push_back(d.name);
     return drivers;
 }
 

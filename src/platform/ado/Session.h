@@ -7,6 +7,7 @@
 // description and the failing statement to standard error.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,24 @@ public:
     // then drops the session (the server rolls back whatever it still holds)
     // and fails every later call with ConnectionLost.
     virtual bool Broken() const { return false; }
+
+    // The server's own number for this session (its connection id), asked of
+    // the server anew at each call. A driver that reconnects on its own gets
+    // a new number with its new session, which has none of the set-up made
+    // when the connection was opened. Empty when the database has no server
+    // sessions to tell apart (a file opened in this process).
+    virtual std::string Identity() = 0;
+
+    // Whether the server still holds the session that Identity named as
+    // identity on another connection to it (that session's transaction may
+    // still end either way while it does). nullopt when this database cannot
+    // tell, or the user may not see other sessions.
+    virtual std::optional<bool> HoldsSession(const std::string& identity) = 0;
+
+    // After Commit failed: true when the reply to the commit was lost (the
+    // connection went, or the wait ran out), so that the server may have
+    // committed all the same.
+    virtual bool CommitReplyLost() const { return false; }
 };
 
 }  // namespace ado

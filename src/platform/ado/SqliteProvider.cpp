@@ -272,6 +272,11 @@ public:
         return sqlite3_stmt_readonly(statement.get()) ? -1 : sqlite3_changes(db_);
     }
 
+    // The file is opened by this process: no server can put another session
+    // in this one's place, and a commit's outcome is always known.
+    std::string Identity() override { return {}; }
+    std::optional<bool> HoldsSession(const std::string&) override { return std::nullopt; }
+
     RowSet Query(const std::string& sql) override {
         const StatementText text{sql, RewriteDeleteJoin(sql)};
         Statement statement = prepareOne(text);
