@@ -19,9 +19,11 @@
 #include "ConsoleToolkit.h"
 #include "DE.h"
 #include "ExamTables.h"
+#include "Module1.h"
 #include "NumberList.h"
 #include "RemovalAudit.h"
 #include "RemovalPreview.h"
+#include "RestoreCopy.h"
 #include "StopRequest.h"
 #include "frmPrincipalCore.h"
 
@@ -36,7 +38,9 @@ using namespace cli;
 
 const char* const kHelp =
     "Uso: remover-exame (--simular | --confirmar) [--exame NÚMERO]... [--lista ARQUIVO]...\n"
-    "                   [--formato tabela|json] [--ini ARQUIVO] [-- NÚMERO...]\n"
+    "                   [--formato tabela|json] [--ini ARQUIVO] [--copia PASTA]\n"
+    "                   [-- NÚMERO...]\n"
+    "       remover-exame (--simular | --confirmar) --restaurar ARQUIVO [--ini ARQUIVO]\n"
     "\n"
     "Sem argumentos, abre a janela. Com argumentos, trabalha sem janela, com o mesmo\n"
     "arquivo de configuração e a mesma conexão da janela.\n"
@@ -60,6 +64,11 @@ const char* const kHelp =
     "                       diretório do Windows; uma vez só\n"
     "  --auditoria-estrita  não confirma nenhuma remoção cujo registro não possa ser gravado\n"
     "                       no log do sistema (como AUDITORIA_ESTRITA=1 no Quelvomir.INI)\n"
+    "  --copia PASTA        guarda nessa pasta, antes de confirmar cada remoção, uma cópia\n"
+    "                       das linhas removidas (como REMOVER_COPIAS no Quelvomir.INI)\n"
+    "  --restaurar ARQUIVO  põe de volta as linhas guardadas nesse arquivo de cópia (com\n"
+    "                       --simular, só mostra o que seria inserido); recusa um arquivo\n"
+    "                       alterado, de outro banco, ou um exame que já está lá\n"
     "  --ajuda, --help      mostra esta ajuda\n"
     "  --versao, --version  mostra a versão\n"
     "  --                   fim das opções: cada argumento seguinte é um número, como\n"
@@ -105,9 +114,48 @@ std::string optionIn(const std::string& message) {
 
 }  // namespace
 
+namespace {
+
+// Puts back what a copy file kept (or, with simular, says what it would put
+// back), and leaves its record in the system log.
+int runRestore(const std::string& path, bool simular, ado::Connection& connection, Console& console,
+               platform::SystemLog* log) {
+    const removal::RestoreReport report = removal::RestoreRemovedRows(path, connection, simular);
+    using Outcome = removal::RestoreReport::Outcome;
+    if (report.outcome == Outcome::Refused || report.outcome == Outcome::Failed) {
+        console.err << "remover-exame: " << (report.outcome == Outcome::Refused ? "restauração recusada" : "a restauração falhou")
+                    << ", " << report.reason << ".\n";
+    } else {
+        console.out << (simular ? "Seria restaurado" : "Restaurado") << " o exame \"" << report.numeroExame << "\":\n";
+        for (const auto& set : report.sets) {
+            console.out << "  Conjunto " << (set.suffix.empty() ? "vivo" : set.suffix)
+                        << (set.committedInFile ? "" : " (remoção não confirmada: não é restaurado)") << '\n';
+            if (!set.committedInFile) continue;
+            for (const auto& [table, rows] : set.tables) console.out << "    " << table << ": " << rows << '\n';
+        }
+    }
+    std::unique_ptr<platform::SystemLog> ownLog;
+    if (!log) {
+        ownLog = platform::OpenSystemLog();
+        log = ownLog.get();
+    }
+    try {
+        log->Write(report.outcome == Outcome::Restored ? platform::LogSeverity::Notice
+                   : report.outcome == Outcome::Simulated ? platform::LogSeverity::Info
+                                                          : platform::LogSeverity::Error,
+                   removal::RestoreAuditLine(path, simular, report, platform::OperatingSystemUser(),
+                                             platform::HostName(), connection.ConnectionString()));
+    } catch (...) {
+        // The record is lost; the restore it describes is not touched.
+    }
+    return report.outcome == Outcome::Refused || report.outcome == Outcome::Failed ? kExitFailure : kExitDone;
+}
+
+}  // namespace
+
 int RunCommandLine(int argc, const char* const* argv, Console console, platform::SystemLog* log) {
     std::vector<std::string> exames, listas;
-    std::string formato = "tabela", ini;
+    std::string formato = "tabela", ini, copia, restaurar;
     bool simular = false, confirmar = false, ajuda = false, versao = false, auditoriaEstrita = false;
 
     CLI::App parser("", "remover-exame");
@@ -129,7 +177,9 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     simularFlag->excludes(confirmarFlag);
     auto* formatoOption = parser.add_option("--formato", formato)->expected(1);
     auto* iniOption = parser.add_option("--ini", ini)->expected(1);
-    for (CLI::Option* option : {formatoOption, iniOption})
+    auto* copiaOption = parser.add_option("--copia", copia)->expected(1);
+    auto* restaurarOption = parser.add_option("--restaurar", restaurar)->expected(1);
+    for (CLI::Option* option : {formatoOption, iniOption, copiaOption, restaurarOption})
         option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     parser.add_flag("--auditoria-estrita", auditoriaEstrita);
     parser.add_flag("--ajuda,--help", ajuda);
@@ -163,7 +213,7 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     }
     if (!parser.remaining().empty())
         return refuse("argumento não reconhecido: " + parser.remaining().front());
-    for (const CLI::Option* option : {formatoOption, iniOption})
+    for (const CLI::Option* option : {formatoOption, iniOption, copiaOption, restaurarOption})
         if (option->count() > 1)
             return refuse("a opção " + option->get_name() + " foi dada mais de uma vez.");
     if (formato != "tabela" && formato != "json")
@@ -173,6 +223,16 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
             "nada foi removido. Para remover sem perguntar, use --confirmar; para ver o que seria removido, "
             "use "
             "--simular.");
+
+    if (!restaurar.empty()) {
+        if (exameOption->count() > 0 || listaOption->count() > 0)
+            return refuse("--restaurar não se usa com --exame ou --lista.");
+        platform::ConsoleToolkit toolkit(console.err);
+        frmPrincipalCore core(toolkit, log, "linha_de_comando");
+        if (!ini.empty()) core.SetConfigurationFile(ini);
+        if (!core.Load()) return kExitFailure;
+        return runRestore(restaurar, simular, DE::Instance().Conexão_Atual(), console, log);
+    }
 
     // The numbers in the order given, lists read in full before anything runs.
     NumberQueue numbers;
@@ -198,6 +258,7 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     if (!ini.empty()) core.SetConfigurationFile(ini);
     if (auditoriaEstrita) core.SetStrictAudit();
     if (!core.Load()) return kExitFailure;
+    if (!copia.empty()) Module1::gRemoverCopias = copia;
     ado::Connection& connection = DE::Instance().Conexão_Atual();
 
     const bool json = formato == "json";

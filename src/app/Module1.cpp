@@ -18,6 +18,7 @@ std::string gConnServer;
 std::string gConnLocal;
 std::string gDirSvr;
 bool gAuditoriaEstrita = false;
+std::string gRemoverCopias;
 
 namespace {
 
@@ -180,6 +181,7 @@ bool LerConfiguração(const std::string& Arquivo) {
         {"", "CONN_LOCAL", false},
         {"", "DIR_SVR", true},
         {"", "AUDITORIA_ESTRITA", false},
+        {"", "REMOVER_COPIAS", false},
     };
 
     // The keys and the characters that decide a match ("=", space, "\") are
@@ -211,6 +213,7 @@ bool LerConfiguração(const std::string& Arquivo) {
     gConnLocal = decoded(table[1].value);
     gDirSvr = decoded(table[2].value);
     gAuditoriaEstrita = !table[3].value.empty() && table[3].value != "0";
+    gRemoverCopias = decoded(table[4].value);
     return true;
 }
 

@@ -14,6 +14,9 @@ extern std::string gDirSvr;      // DIR_SVR, ending with a backslash when presen
 // AUDITORIA_ESTRITA: no removal is committed without its audit record. Any
 // value but 0 turns it on, so that a mistyped value never turns it off.
 extern bool gAuditoriaEstrita;
+// REMOVER_COPIAS: the folder where each removal keeps a copy of the rows it
+// removes; empty keeps none.
+extern std::string gRemoverCopias;
 
 // The directory that holds the host product's configuration file, ending with
 // the platform's separator. Throws platform::RuntimeError when there is none.

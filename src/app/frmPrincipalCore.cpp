@@ -71,7 +71,7 @@ removal::RemovalReport frmPrincipalCore::Remover(const std::string& txtNumExame)
         audit_ = std::make_unique<removal::RemovalAudit>(*log_, origin_);
         audit_->SetStrict(strictAudit_ || Module1::gAuditoriaEstrita);
     }
-    return audit_->Remove(txtNumExame, DE::Instance().Conexão_Atual(), toolkit_);
+    return audit_->Remove(txtNumExame, DE::Instance().Conexão_Atual(), toolkit_, Module1::gRemoverCopias);
 }
 
 bool frmPrincipalCore::ClickRemover(const std::string& txtNumExame) {

@@ -35,7 +35,7 @@ private:
 
 bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
                              const std::string& Terminação, platform::Toolkit& ui, CascadeReport* report,
-                             CascadeObserver* observer) {
+                             CascadeObserver* observer, CascadeSteps* steps) {
     clsADO ado;
     const std::string root = "Exame" + Terminação;
     CascadeReport unused;
@@ -48,7 +48,7 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         account.error = RecordedError(ado);
         return account.error;
     };
-    // The observer stopped the cascade and has said why in the account.
+    // The observer or a step stopped the cascade and has said why in the account.
     auto withheld = [&] {
         account.end =
             ado.TransaçãoCancelar(fCN) ? CascadeReport::End::RolledBack : CascadeReport::End::RollbackFailed;
@@ -64,6 +64,9 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         return false;
     }
 
+    // Steps that stop the cascade have told the operator why.
+    if (steps && !steps->BeforeStatements(fCN, Num_Exame, Terminação, account)) return withheld();
+
     std::int32_t recordsAfetados = 0;
     for (const CascadeStatement& statement : kCascadeStatements) {
         if (observer && !observer->MayContinue(account)) return withheld();
@@ -77,6 +80,7 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         }
         account.removed.push_back({statement.table, recordsAfetados});
     }
+    if (steps && !steps->BeforeCommit(account)) return withheld();
     if (observer && !observer->BeforeCommit(Terminação, account)) return withheld();
     const CommitNotice notice(observer, Terminação, account);
 

@@ -60,6 +60,20 @@ public:
     virtual void AfterCommit(std::string_view suffix, const CascadeReport& report) noexcept = 0;
 };
 
+// Work done inside a cascade's transaction besides its statements, such as
+// keeping copies of the rows removed. Either step returning false stops the
+// cascade, which then rolls back; the step has told the operator and filled
+// report's failedAt and error.
+class CascadeSteps {
+public:
+    virtual ~CascadeSteps() = default;
+    // After the transaction has begun, before the first statement.
+    virtual bool BeforeStatements(ado::Connection& fCN, const std::string& Num_Exame,
+                                  const std::string& Terminação, CascadeReport& report) = 0;
+    // After the last statement (report.removed is complete), before the commit.
+    virtual bool BeforeCommit(CascadeReport& report) = 0;
+};
+
 // True when every statement ran and the transaction was committed. On the
 // first failure the operator is told which table and why, the transaction is
 // rolled back and the result is false. When the reply to the commit is lost,
@@ -68,10 +82,11 @@ public:
 // the examination must be checked before trying again) when that cannot be
 // found out.
 // report, when given, receives what the call did; observer, when given,
-// follows it.
+// follows it; steps, when given, run inside the transaction.
 bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
                              const std::string& Terminação, platform::Toolkit& ui,
-                             CascadeReport* report = nullptr, CascadeObserver* observer = nullptr);
+                             CascadeReport* report = nullptr, CascadeObserver* observer = nullptr,
+                             CascadeSteps* steps = nullptr);
 
 // The older six-table removal: no transaction, and a failed statement is
 // reported and the next one still sent.

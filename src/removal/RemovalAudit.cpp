@@ -258,6 +258,7 @@ std::string AuditLine(const AuditAttempt& attempt, const RemovalReport& report) 
     appendQuoted(line, "verificacao_erro", report.checkError);
     appendSet(line, "vivo", report.sets[0]);
     appendSet(line, "bk", report.sets[1]);
+    appendQuoted(line, "copia", report.copyFile);
     appendQuoted(line, "erro_inesperado", attempt.unexpectedError);
     if (!attempt.id.empty()) line += " tentativa=" + attempt.id;
     return line;
@@ -373,7 +374,7 @@ private:
 };
 
 RemovalReport RemovalAudit::Remove(const std::string& numeroExame, ado::Connection& connection,
-                                   platform::Toolkit& ui) {
+                                   platform::Toolkit& ui, const std::string& copyFolder) {
     AuditAttempt attempt;
     attempt.id = newAttemptId();
     attempt.start = std::chrono::system_clock::now();
@@ -387,7 +388,7 @@ RemovalReport RemovalAudit::Remove(const std::string& numeroExame, ado::Connecti
     RemovalReport report;
     Commits commits(log_, attempt, ui, strict_);
     try {
-        removal::cmdAtualizar_Click(numeroExame, connection, ui, &report, &commits);
+        removal::cmdAtualizar_Click(numeroExame, connection, ui, &report, &commits, copyFolder);
     } catch (const std::exception& error) {
         attempt.duration = std::chrono::steady_clock::now() - started;
         if (report.outcome != RemovalReport::Outcome::CheckFailed)

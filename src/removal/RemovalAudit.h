@@ -106,8 +106,10 @@ public:
     void SetStrict(bool strict) { strict_ = strict; }
 
     // cmdAtualizar_Click with its records. Something the command does not
-    // catch is recorded as a failure and goes on up.
-    RemovalReport Remove(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui);
+    // catch is recorded as a failure and goes on up. copyFolder, when not
+    // empty, keeps copies of the removed rows there (the record names the file).
+    RemovalReport Remove(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
+                         const std::string& copyFolder = {});
 
 private:
     class Commits;

@@ -4,6 +4,7 @@
 
 #include "ErrorPrompt.h"
 #include "ExamTables.h"
+#include "RemovedRowCopy.h"
 #include "ado/Recordset.h"
 #include "clsADO.h"
 
@@ -55,7 +56,7 @@ RemovalPreview PreviewRemoval(const std::string& numeroExame, ado::Connection& c
         counted.end = CascadeReport::End::Committed;
         for (const CascadeStatement& statement : kCascadeStatements) {
             const auto rows =
-                count(ado, connection, recordset, CountStatementText(statement, numeroExame, suffix));
+                count(ado, connection, recordset, RowCountStatementText(statement, numeroExame, suffix));
             if (!rows) {
                 preview.outcome = RemovalPreview::Outcome::Failed;
                 counted.end = CascadeReport::End::RolledBack;

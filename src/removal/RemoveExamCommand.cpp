@@ -1,8 +1,13 @@
 #include "RemoveExamCommand.h"
 
+#include <chrono>
+#include <memory>
+
 #include "CascadeDelete.h"
 #include "ErrorPrompt.h"
 #include "ExamTables.h"
+#include "RemovedRowCopy.h"
+#include "SystemLog.h"
 #include "ado/Recordset.h"
 #include "clsADO.h"
 
@@ -42,7 +47,7 @@ bool examinationExists(const std::string& numeroExame, ado::Connection& connecti
 }  // namespace
 
 void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
-                        RemovalReport* report, CascadeObserver* observer) {
+                        RemovalReport* report, CascadeObserver* observer, const std::string& copyFolder) {
     RemovalReport unused;
     RemovalReport& account = report ? *report : unused;
     account = RemovalReport{};
@@ -70,12 +75,24 @@ void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connect
 
     account.outcome = Outcome::Failed;
     ui.SetMousePointer(platform::vbHourglass);
+    std::unique_ptr<RemovalCopy> copy;
+    if (!copyFolder.empty())
+        copy = std::make_unique<RemovalCopy>(
+            copyFolder,
+            CopyHeader{numeroExame, std::chrono::system_clock::now(), platform::OperatingSystemUser(),
+                       platform::HostName(), connection.ConnectionString()},
+            ui);
     // The live tables first, committed on their own, then the twins: a removal
     // is complete only when both sets are free of the examination.
     std::size_t set = 0;
     for (std::string_view suffix : {kLiveTables, kBackupTables}) {
-        if (!Deleta_Exame_em_Cascata(connection, numeroExame, std::string(suffix), ui, &account.sets[set++],
-                                     observer)) {
+        const bool committed = Deleta_Exame_em_Cascata(connection, numeroExame, std::string(suffix), ui,
+                                                       &account.sets[set++], observer, copy.get());
+        if (copy) {
+            copy->SetEnded(account.sets[set - 1]);
+            account.copyFile = copy->Path();
+        }
+        if (!committed) {
             ui.SetMousePointer(platform::vbDefault);
             return;
         }

@@ -24,6 +24,8 @@ struct RemovalReport {
     std::string checkError;  // CheckFailed: number " - " text
     // The live tables, then the twins.
     std::array<CascadeReport, 2> sets;
+    // The file holding the copies of the removed rows, when one was written.
+    std::string copyFile;
 };
 
 // Removes the examination whose number the operator typed (numeroExame, the
@@ -32,8 +34,11 @@ struct RemovalReport {
 // Every outcome is told through ui; the form's pointer is the hourglass while
 // the cascades run. report, when given, follows the run as it goes, so it is
 // whole even when something the command does not catch ends it early;
-// observer, when given, follows both cascades.
+// observer, when given, follows both cascades. With copyFolder not empty, the
+// rows of each set are copied to a file in that folder before the set is
+// committed, and a set whose copy cannot be written is rolled back.
 void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
-                        RemovalReport* report = nullptr, CascadeObserver* observer = nullptr);
+                        RemovalReport* report = nullptr, CascadeObserver* observer = nullptr,
+                        const std::string& copyFolder = {});
 
 }  // namespace removal

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -285,6 +286,52 @@ TEST(CommandLineJson, WrittenPieceByPieceAsTheWholeDocument) {
         EXPECT_EQ(streamed.str(),
                   document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
     }
+}
+
+TEST_F(CommandLineTest, CopiesGoToTheConfiguredFolderOrToTheOneGivenForTheRun) {
+    const SeedNumbers seed = FindSeedNumbers(*cn_);
+    const std::string copies = temp_.file("copias");
+    std::filesystem::create_directory(copies);
+    ini_ = temp_.write("Quelvomir.INI", "[Quelvomir]\r\nCONN_SERVER=" + connectionString_ +
+                                            "\r\nREMOVER_COPIAS=" + copies + "\r\n");
+
+    const Snapshot before = TakeSnapshot(*cn_);
+    const std::string missing = temp_.file("nao-existe");
+    const Outcome refused = run({"--confirmar", "--ini", ini_, "--copia", missing, "--exame", seed.both.front()});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("na pasta '" + missing + "': a pasta não existe."), std::string::npos) << refused.err;
+    EXPECT_EQ(TakeSnapshot(*cn_), before);
+    EXPECT_TRUE(std::filesystem::is_empty(copies));
+
+    const Outcome removed = run({"--confirmar", "--ini", ini_, "--exame", seed.both.front()});
+    EXPECT_EQ(removed.status, 0) << removed.err;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(copies), {}), 1);
+    // The attempt's final records, past those of each set's commit.
+    auto next = [&](const std::string& event) {
+        for (;;) {
+            auto fields = LogFields(receiver_.Next());
+            if (fields.empty() || fields.at("evento") == event) return fields;
+        }
+    };
+    EXPECT_EQ(next("remocao_exame").count("copia"), 0u) << "nothing was written for the refused run";
+    EXPECT_EQ(next("remocao_exame").at("copia").substr(0, copies.size() + 2), "\"" + copies + "/");
+
+    // Put back from the command line: the dry run changes nothing, the restore gives the rows back.
+    const std::string file = std::filesystem::directory_iterator(copies)->path().string();
+    const Snapshot removedState = TakeSnapshot(*cn_);
+    const Outcome dryRun = run({"--simular", "--ini", ini_, "--restaurar", file});
+    EXPECT_EQ(dryRun.status, 0) << dryRun.err;
+    EXPECT_NE(dryRun.out.find("Seria restaurado o exame \"" + seed.both.front() + "\":\n  Conjunto vivo\n    Exame: 1\n"),
+              std::string::npos)
+        << dryRun.out;
+    EXPECT_EQ(TakeSnapshot(*cn_), removedState);
+    EXPECT_EQ(next("restauracao_exame").at("resultado"), "simulado");
+    const Outcome restored = run({"--confirmar", "--ini", ini_, "--restaurar", file});
+    EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(TakeSnapshot(*cn_), before);
+    const auto record = next("restauracao_exame");
+    EXPECT_EQ(record.at("resultado"), "restaurado");
+    EXPECT_EQ(run({"--confirmar", "--ini", ini_, "--restaurar", file}).status, 2);
 }
 
 }  // namespace

@@ -120,6 +120,29 @@ void Connection::Execute(const std::string& commandText, long* recordsAffected, 
     if (recordsAffected) *recordsAffected = affected;
 }
 
+void Connection::ExecuteWith(const std::string& commandText, const std::vector<Parameter>& parameters,
+                             long* recordsAffected) {
+    openSession("Execute");
+    refuseNul(commandText, "Execute");
+    long affected = onSession("Execute", [&](Session& s) { return s.ExecuteWith(commandText, parameters); });
+    if (recordsAffected) *recordsAffected = affected;
+}
+
+std::string Connection::LockingReadClause() {
+    return onSession("LockingReadClause", [](Session& s) { return s.LockingReadClause(); });
+}
+
+std::string Connection::QuoteIdentifier(const std::string& name) {
+    refuseNul(name, "QuoteIdentifier");
+    const char quote = onSession("QuoteIdentifier", [](Session& s) { return s.IdentifierQuote(); });
+    std::string quoted(1, quote);
+    for (char c : name) {
+        quoted += c;
+        if (c == quote) quoted += c;
+    }
+    return quoted + quote;
+}
+
 long Connection::BeginTrans() {
     openSession("BeginTrans");
     if (inTransaction_)

@@ -69,6 +69,14 @@ public:
     void Execute(const std::string& commandText, long* recordsAffected = nullptr,
                  long options = adCmdUnspecified);
 
+    // Runs one statement with "?" parameters (see Session::ExecuteWith).
+    void ExecuteWith(const std::string& commandText, const std::vector<Parameter>& parameters,
+                     long* recordsAffected = nullptr);
+    // See Session::LockingReadClause.
+    std::string LockingReadClause();
+    // name as a quoted identifier of the open database.
+    std::string QuoteIdentifier(const std::string& name);
+
     // The provider does not nest transactions: a second BeginTrans while one
     // is active fails with XACT_E_XTIONEXISTS, and CommitTrans or
     // RollbackTrans with none active fail with XACT_E_NOTRANSACTION.

@@ -270,6 +270,14 @@ public:
 
     long Execute(const std::string& sql) override;
     RowSet Query(const std::string& sql) override;
+    long ExecuteWith(const std::string& sql, const std::vector<Parameter>& parameters) override;
+    // A plain read on MySQL and MariaDB (InnoDB) takes no lock: another
+    // session could change a row between the read and the delete.
+    std::string LockingReadClause() override { return family_ == ServerFamily::MySql ? " FOR UPDATE" : ""; }
+    char IdentifierQuote() override {
+        const std::string quote = infoText(SQL_IDENTIFIER_QUOTE_CHAR);
+        return quote.size() == 1 && quote != " " ? quote[0] : '"';
+    }
     void BeginTransaction() override;
     void Commit() override;
     void Rollback() override;
@@ -516,6 +524,60 @@ long OdbcSession::Execute(const std::string& sql) {
     return affected;
 }
 
+long OdbcSession::ExecuteWith(const std::string& sql, const std::vector<Parameter>& parameters) {
+    auto statement = newStatement();
+    WideString wide = toWide(sql);
+    if (!SQL_SUCCEEDED(SQLPrepareW(statement->get(), wide.data(), static_cast<SQLINTEGER>(wide.size()))))
+        fail(*statement, "prepare", sql);
+    // Each value stays where the driver was told it is until the statement has run.
+    struct Bound {
+        SQLBIGINT integer = 0;
+        double real = 0;
+        WideString text;
+        std::string bytes;
+        SQLLEN indicator = 0;
+    };
+    std::vector<Bound> bound(parameters.size());
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        const Variant& v = parameters[i].value;
+        Bound& b = bound[i];
+        SQLSMALLINT cType = SQL_C_CHAR, sqlType = SQL_VARCHAR;
+        SQLULEN size = 1;
+        SQLPOINTER data = nullptr;
+        SQLLEN capacity = 0;
+        if (const auto* n = std::get_if<std::int64_t>(&v)) {
+            b.integer = *n;
+            cType = SQL_C_SBIGINT, sqlType = SQL_BIGINT, data = &b.integer;
+        } else if (const auto* d = std::get_if<double>(&v)) {
+            b.real = *d;
+            cType = SQL_C_DOUBLE, sqlType = SQL_DOUBLE, data = &b.real, size = 15;
+        } else if (const auto* t = std::get_if<std::string>(&v)) {
+            if (parameters[i].binary) {
+                b.bytes = *t;
+                cType = SQL_C_BINARY, sqlType = SQL_LONGVARBINARY;
+                data = b.bytes.data(), capacity = b.indicator = static_cast<SQLLEN>(b.bytes.size());
+            } else {
+                b.text = toWide(*t);
+                cType = SQL_C_WCHAR, sqlType = b.text.size() > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+                data = b.text.data();
+                capacity = b.indicator = static_cast<SQLLEN>(b.text.size() * sizeof(SQLWCHAR));
+            }
+            size = std::max<SQLULEN>(1, static_cast<SQLULEN>(t->size()));
+        } else {
+            b.indicator = SQL_NULL_DATA;
+        }
+        if (!SQL_SUCCEEDED(SQLBindParameter(statement->get(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                            cType, sqlType, size, 0, data, capacity, &b.indicator)))
+            fail(*statement, "bind a parameter", sql);
+    }
+    const SQLRETURN rc = SQLExecute(statement->get());
+    if (rc == SQL_NO_DATA) return 0;
+    if (!SQL_SUCCEEDED(rc)) fail(*statement, "execute", sql);
+    SQLLEN count = -1;
+    if (!SQL_SUCCEEDED(SQLRowCount(statement->get(), &count))) fail(*statement, "read the row count", sql);
+    return static_cast<long>(count);
+}
+
 RowSet OdbcSession::Query(const std::string& sql) {
     const Watch watching = watch();
     auto statement = newStatement();
@@ -553,6 +615,7 @@ RowSet OdbcSession::fetchAll(Handle& statement, std::string_view context) {
         if (!SQL_SUCCEEDED(rc)) fail(statement, "describe", context);
         const std::size_t used = std::min<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0), name.size() - 1);
         result.columns.push_back(fromWide(name.data(), used));
+        result.types.push_back(AdoTypeForSqlType(type));
         kinds.push_back(fetchKindFor(type, size, digits));
     }
 

@@ -98,6 +98,11 @@ const std::string& Field::Name() const {
     return owner_->data_.columns.at(index_);
 }
 
+std::int64_t Field::Type() const {
+    const auto& types = owner_->data_.types;
+    return static_cast<std::size_t>(index_) < types.size() ? types[static_cast<std::size_t>(index_)] : -1;
+}
+
 const Variant& Field::Value() const {
     owner_->requireOpen("Value");
     if (owner_->Eof()) throw AdoError(status::NoCurrentRecord, "Either BOF or EOF is True.");

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "RowSet.h"
 
@@ -22,6 +23,20 @@ public:
     // Returns the number of rows the statement changed, or -1 when the
     // database does not say.
     virtual long Execute(const std::string& sql) = 0;
+
+    // Runs one statement whose "?" markers take parameters, in order: the
+    // values never become part of the statement's text. Returns the rows it
+    // changed, as Execute.
+    virtual long ExecuteWith(const std::string& sql, const std::vector<Parameter>& parameters) = 0;
+
+    // How this database quotes a name so that it is read as a name only: the
+    // character to put around it (a quote inside is written twice).
+    virtual char IdentifierQuote() { return '"'; }
+
+    // What ends a query inside a transaction so that the rows it reads stay
+    // as read until the transaction ends (" FOR UPDATE"), or empty text where
+    // the transaction already keeps other writers out.
+    virtual std::string LockingReadClause() { return {}; }
 
     // Runs one query and fetches all of its rows.
     virtual RowSet Query(const std::string& sql) = 0;

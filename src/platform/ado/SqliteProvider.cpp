@@ -247,6 +247,31 @@ public:
         return -1;
     }
 
+    long ExecuteWith(const std::string& sql, const std::vector<Parameter>& parameters) override {
+        const StatementText text{sql, std::nullopt};
+        Statement statement = prepareOne(text);
+        int index = 1;
+        for (const Parameter& parameter : parameters) {
+            sqlite3_stmt* s = statement.get();
+            const Variant& v = parameter.value;
+            int rc = SQLITE_OK;
+            if (const auto* i = std::get_if<std::int64_t>(&v))
+                rc = sqlite3_bind_int64(s, index, *i);
+            else if (const auto* d = std::get_if<double>(&v))
+                rc = sqlite3_bind_double(s, index, *d);
+            else if (const auto* t = std::get_if<std::string>(&v))
+                rc = parameter.binary ? sqlite3_bind_blob64(s, index, t->data(), t->size(), SQLITE_TRANSIENT)
+                                      : sqlite3_bind_text64(s, index, t->data(), t->size(), SQLITE_TRANSIENT,
+                                                            SQLITE_UTF8);
+            else
+                rc = sqlite3_bind_null(s, index);
+            if (rc != SQLITE_OK) fail(text);
+            ++index;
+        }
+        stepToEnd(statement.get(), text, nullptr);
+        return sqlite3_stmt_readonly(statement.get()) ? -1 : sqlite3_changes(db_);
+    }
+
     // The file is opened by this process: no server can put another session
     // in this one's place, and a commit's outcome is always known.
     std::string Identity() override { return {}; }
@@ -373,9 +398,12 @@ private:
         const int columns = sqlite3_column_count(statement);
         if (rows) {
             rows->columns.clear();
+            rows->types.clear();
             for (int i = 0; i < columns; ++i) {
                 const char* name = sqlite3_column_name(statement, i);
                 rows->columns.emplace_back(name ? name : "");
+                const char* declared = sqlite3_column_decltype(statement, i);
+                rows->types.push_back(declared ? AdoTypeForDeclaredType(declared) : -1);
             }
         }
         for (;;) {

@@ -1,0 +1,126 @@
+// The cost of keeping copies of removed rows: one examination removed (the
+// remove command, both sets) with copies on and with copies off, taking
+// turns on the same database, SQLite and, when the tests' MariaDB server is
+// built, MariaDB in the same run.
+//
+//   remover-copies-bench [examinations=20000] [removals=200] [sqlite|mariadb|both=both]
+//
+// With copies on, each set is read before its statements and written to a
+// file that is flushed to disk (the file and its folder) before the commit,
+// then rewritten once marked; the figures include those flushes.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "BenchDatabase.h"
+#include "RemoveExamCommand.h"
+#include "Toolkit.h"
+#include "ado/Connection.h"
+
+#ifdef REMOVER_BENCH_MARIADB
+#include "MariaDbServer.h"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+class SilentToolkit : public platform::Toolkit {
+public:
+    int MsgBox(const std::string& prompt, int, const std::string&) override {
+        if (prompt.rfind("Tem certeza", 0) != 0 && prompt != "Exame removido com sucesso.")
+            throw std::runtime_error("unexpected message: " + prompt);
+        return platform::vbOK;
+    }
+    void SetMousePointer(int) override {}
+    int MousePointer() const override { return 0; }
+    void End(int) override {}
+    bool Ended() const override { return false; }
+    int ExitCode() const override { return 0; }
+};
+
+double median(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+// Removals alternate between copies off and on, over numbers spread across
+// the whole range, after one untimed removal of each kind.
+void run(const char* engine, const std::string& connectionString, const fs::path& copies, long examinations,
+         long removals) {
+    ado::Connection connection(connectionString);
+    connection.Open();
+    SilentToolkit ui;
+    auto remove = [&](long number, bool withCopies) {
+        removal::RemovalReport report;
+        const auto start = Clock::now();
+        removal::cmdAtualizar_Click(std::to_string(number), connection, ui, &report, nullptr,
+                                    withCopies ? copies.string() : std::string());
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        if (report.outcome != removal::RemovalReport::Outcome::Removed)
+            throw std::runtime_error(std::string(engine) + ": examination " + std::to_string(number) +
+                                     " not removed");
+        return ms;
+    };
+    remove(examinations, false);
+    remove(examinations - 1, true);
+    std::vector<double> off, on;
+    const long step = (examinations - 2) / (2 * removals);
+    for (long i = 0; i < removals; ++i) {
+        off.push_back(remove(1 + 2 * i * step, false));
+        on.push_back(remove(1 + (2 * i + 1) * step, true));
+    }
+    const double a = median(off), b = median(on);
+    std::printf("%s: %ld removals each; median without copies %.2f ms, with copies %.2f ms: %.2fx\n", engine,
+                removals, a, b, b / a);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const long examinations = argc > 1 ? std::atol(argv[1]) : 20000;
+        const long removals = argc > 2 ? std::atol(argv[2]) : 200;
+        const std::string engines = argc > 3 ? argv[3] : "both";
+        if (removals < 1 || examinations < 2 * removals + 2)
+            throw std::runtime_error("too few examinations for that many removals");
+        const fs::path dir = fs::temp_directory_path() / ("remover-copies-bench-" + std::to_string(getpid()));
+        fs::create_directories(dir / "copias-sqlite");
+        fs::create_directories(dir / "copias-mariadb");
+        struct Cleanup {
+            fs::path dir;
+            ~Cleanup() { fs::remove_all(dir); }
+        } cleanup{dir};
+
+        if (engines != "mariadb") {
+            const std::string db = (dir / "exames.db").string();
+            bench::buildDatabase(db, examinations);
+            run("SQLite", "Provider=SQLite;Data Source=" + db, dir / "copias-sqlite", examinations, removals);
+        }
+#ifdef REMOVER_BENCH_MARIADB
+        if (engines != "sqlite") {
+            testing_support::MariaDbServer server;
+            server.RunSql("CREATE DATABASE IF NOT EXISTS " + server.database() + " CHARACTER SET utf8mb4;");
+            server.RunSql(bench::readFile(REMOVER_SQL_DIR "/exam-schema.sql"));
+            const std::string numbers = "(SELECT seq AS n FROM seq_1_to_" + std::to_string(examinations) + ") AS s";
+            for (const std::string suffix : {"", "_BK"})
+                for (const std::string& sql : bench::FillStatements(suffix, "", numbers, "CAST(n AS CHAR)"))
+                    server.RunSql(sql + ";");
+            run("MariaDB", server.ConnectionString(), dir / "copias-mariadb", examinations, removals);
+        }
+#else
+        if (engines != "sqlite") std::printf("MariaDB: not built (needs the test support library)\n");
+#endif
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "remover-copies-bench: %s\n", e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,314 @@
+#include "RemovedRowCopy.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "Digest.h"
+#include "DurableFile.h"
+#include "ErrorPrompt.h"
+#include "RemovalAudit.h"
+#include "Utf8.h"
+#include "ado/AdoError.h"
+#include "ado/Recordset.h"
+#include "clsADO.h"
+
+namespace removal {
+namespace {
+
+const std::string kTitle = "Atenção!";
+
+std::string trim(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    const std::size_t last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+// The reading of a statement "DELETE {X} FROM {X} INNER JOIN <parents> ON
+// {X}.c = {P}.p" + W is "SELECT * FROM {X} WHERE {X}.c IN (SELECT {P}.p FROM
+// <parents> W)": the same joins and filter, asked of X's own rows.
+std::string readingTemplate(const CascadeStatement& statement, std::string_view what,
+                            std::string_view numeroExame, std::string_view suffix) {
+    const std::string_view text = statement.statementTemplate;
+    const std::string head = "DELETE {" + std::string(statement.table) + "} FROM {" +
+                             std::string(statement.table) + "}";
+    if (text.substr(0, head.size()) != head) throw std::logic_error("cascade statement of another form");
+    const std::string_view rest = text.substr(head.size());
+    std::string filter = CascadeFilter(numeroExame, suffix);
+    const std::string target = "{" + std::string(statement.table) + "}";
+    if (trim(rest).empty())
+        return "SELECT " + std::string(what) + " FROM " + ExpandTables(target, suffix) + filter;
+
+    filter.pop_back();  // the ";" that ends the statement ends the outer query
+    const std::string_view join = "INNER JOIN";
+    const std::size_t joinAt = rest.find(join);
+    const std::size_t onAt = rest.rfind(" ON ");
+    const std::size_t equals = rest.find('=', onAt);
+    if (joinAt == std::string_view::npos || onAt == std::string_view::npos || equals == std::string_view::npos)
+        throw std::logic_error("cascade statement of another form");
+    const std::string parents = trim(rest.substr(joinAt + join.size(), onAt - joinAt - join.size()));
+    const std::string link = trim(rest.substr(onAt + 4, equals - onAt - 4));
+    const std::string parentKey = trim(rest.substr(equals + 1));
+    return "SELECT " + std::string(what) + " FROM " + ExpandTables(target, suffix) + " WHERE " +
+           ExpandTables(link, suffix) + " IN (SELECT " + ExpandTables(parentKey, suffix) + " FROM " +
+           ExpandTables(parents, suffix) + filter + ");";
+}
+
+bool validUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const platform::Utf8Sequence sequence = platform::DecodeUtf8At(text, i);
+        if (!sequence.valid) return false;
+        i += sequence.length;
+    }
+    return true;
+}
+
+// A value exactly as read: null, a whole number, a floating-point number,
+// text, or binary data as {"base64": ...}. A floating-point value that JSON
+// cannot hold (infinite, not a number) goes as {"real": "inf"}.
+nlohmann::ordered_json valueJson(const ado::Variant& value, bool binary) {
+    if (ado::IsNull(value)) return nullptr;
+    if (const auto* i = std::get_if<std::int64_t>(&value)) return *i;
+    if (const auto* d = std::get_if<double>(&value)) {
+        if (std::isfinite(*d)) return *d;
+        return {{"real", std::isnan(*d) ? "nan" : (*d > 0 ? "inf" : "-inf")}};
+    }
+    const std::string& text = std::get<std::string>(value);
+    if (binary || !validUtf8(text)) return {{"base64", platform::Base64Encode(text)}};
+    return text;
+}
+
+std::string_view stateWord(KeptSet::State state) {
+    switch (state) {
+        case KeptSet::State::Committed:
+            return "confirmado";
+        case KeptSet::State::RolledBack:
+            return "desfeito";
+        case KeptSet::State::Pending:
+            break;
+    }
+    return "pendente";
+}
+
+std::string utcText(std::chrono::system_clock::time_point when, bool compact) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &seconds);
+#else
+    gmtime_r(&seconds, &utc);
+#endif
+    char text[64];
+    std::strftime(text, sizeof text, compact ? "%Y%m%dT%H%M%SZ" : "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+}  // namespace
+
+std::string ReadingStatementText(const CascadeStatement& statement, std::string_view numeroExame,
+                                 std::string_view suffix) {
+    return readingTemplate(statement, "*", numeroExame, suffix);
+}
+
+std::string RowCountStatementText(const CascadeStatement& statement, std::string_view numeroExame,
+                                  std::string_view suffix) {
+    return readingTemplate(statement, "COUNT(*)", numeroExame, suffix);
+}
+
+bool IsBinaryType(std::int64_t adoType) {
+    return adoType == 128 || adoType == 204 || adoType == 205;  // adBinary, adVarBinary, adLongVarBinary
+}
+
+bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame, const std::string& suffix,
+                     std::vector<KeptTable>& tables, std::string& error) {
+    tables.clear();
+    clsADO ado;
+    std::string lockingRead;
+    try {
+        lockingRead = connection.LockingReadClause();
+    } catch (const ado::AdoError& e) {
+        error = std::to_string(static_cast<std::int32_t>(e.status())) + " - " + e.what();
+        return false;
+    }
+    for (const CascadeStatement& statement : kCascadeStatements) {
+        ado::Recordset recordset;
+        // The rows read stay as read until the commit, on databases whose
+        // plain reads take no lock.
+        std::string sql = ReadingStatementText(statement, numeroExame, suffix);
+        sql.insert(sql.size() - 1, lockingRead);
+        if (!ado.AbrirRecordset(connection, recordset, sql)) {
+            error = RecordedError(ado);
+            return false;
+        }
+        KeptTable kept;
+        kept.table = std::string(statement.table) + suffix;
+        // The declared types as the query's own result describes them.
+        for (long i = 0; i < recordset.FieldCount(); ++i)
+            kept.columns.push_back({recordset.Fields(i).Name(), recordset.Fields(i).Type()});
+        for (; !recordset.Eof(); recordset.MoveNext()) {
+            std::vector<ado::Variant> row;
+            for (long i = 0; i < recordset.FieldCount(); ++i) row.push_back(recordset.Fields(i).Value());
+            kept.rows.push_back(std::move(row));
+        }
+        recordset.Close();
+        tables.push_back(std::move(kept));
+    }
+    return true;
+}
+
+std::string CopyDocument(const CopyHeader& header, const std::vector<KeptSet>& sets) {
+    using nlohmann::ordered_json;
+    const DatabaseName database = DescribeDatabase(header.connectionString);
+    ordered_json banco = ordered_json::object();
+    for (const auto& [key, value] : {std::pair{"provedor", &database.provider},
+                                     std::pair{"servidor", &database.server}, std::pair{"base", &database.database},
+                                     std::pair{"dsn", &database.dsn}, std::pair{"arquivo", &database.file}})
+        if (!value->empty()) banco[key] = *value;
+
+    ordered_json conjuntos = ordered_json::array();
+    for (const KeptSet& set : sets) {
+        ordered_json tabelas = ordered_json::array();
+        for (const KeptTable& table : set.tables) {
+            ordered_json colunas = ordered_json::array();
+            for (const KeptColumn& column : table.columns)
+                colunas.push_back({{"nome", column.name}, {"tipo", column.type}});
+            ordered_json linhas = ordered_json::array();
+            for (const auto& row : table.rows) {
+                ordered_json values = ordered_json::array();
+                for (std::size_t i = 0; i < row.size(); ++i)
+                    values.push_back(valueJson(row[i], i < table.columns.size() && IsBinaryType(table.columns[i].type)));
+                linhas.push_back(std::move(values));
+            }
+            tabelas.push_back({{"tabela", table.table}, {"colunas", std::move(colunas)}, {"linhas", std::move(linhas)}});
+        }
+        conjuntos.push_back({{"sufixo", set.suffix}, {"estado", stateWord(set.state)}, {"tabelas", std::move(tabelas)}});
+    }
+
+    ordered_json document = {
+        {"formato", "remover-exame/copia"},
+        {"versao", 1},
+        {"exame", header.numeroExame},
+        {"quando", utcText(header.when, false)},
+        {"usuario", header.user},
+        {"host", header.host},
+        {"banco", std::move(banco)},
+        {"conjuntos", std::move(conjuntos)},
+    };
+    // The checksum covers the compact text of everything before it; a reader
+    // takes the member out, writes the rest compactly again and compares.
+    const std::string content = document.dump(-1, ' ', false, ordered_json::error_handler_t::strict);
+    document["sha256"] = platform::Sha256Hex(content);
+    return document.dump() + "\n";
+}
+
+std::string CopyFileName(const CopyHeader& header) {
+    std::string number;
+    for (char c : header.numeroExame.substr(0, 64))
+        number += (std::isalnum(static_cast<unsigned char>(c)) || c == '-') ? c : '_';
+    static int serial = 0;
+    return "exame-" + number + "-" + utcText(header.when, true) + "-" + std::to_string(++serial) + ".json";
+}
+
+RemovalCopy::RemovalCopy(std::string folder, CopyHeader header, platform::Toolkit& ui)
+    : folder_(std::move(folder)), header_(std::move(header)), ui_(ui) {
+    std::string separated = folder_;
+    if (!separated.empty() && separated.back() != '/' && separated.back() != '\\') separated += '/';
+    path_ = separated + CopyFileName(header_);
+}
+
+bool RemovalCopy::BeforeStatements(ado::Connection& fCN, const std::string& Num_Exame,
+                                   const std::string& Terminação, CascadeReport& report) {
+    KeptSet set;
+    set.suffix = Terminação;
+    std::string error;
+    if (!ReadRemovedRows(fCN, Num_Exame, Terminação, set.tables, error)) {
+        report.failedAt = "copia";
+        report.error = error;
+        ui_.MsgBox("Ao ler os registros de 'Exame" + Terminação + "' para guardar sua cópia, ocorreu o seguinte erro:\n\n" +
+                       error,
+                   platform::vbOKOnly, kTitle);
+        return false;
+    }
+    sets_.push_back(std::move(set));
+    return true;
+}
+
+bool RemovalCopy::BeforeCommit(CascadeReport& report) {
+    KeptSet& set = sets_.back();
+    for (std::size_t i = 0; i < set.tables.size() && i < report.removed.size(); ++i) {
+        const std::int32_t removed = report.removed[i].rows;
+        // A database that does not say how many rows went cannot be checked.
+        if (removed < 0 || static_cast<std::size_t>(removed) == set.tables[i].rows.size()) continue;
+        report.failedAt = "copia";
+        report.error = set.tables[i].table + ": " + std::to_string(set.tables[i].rows.size()) + " copiados, " +
+                       std::to_string(removed) + " removidos";
+        ui_.MsgBox("Os registros de '" + set.tables[i].table + "' mudaram durante a remoção (" +
+                       std::to_string(set.tables[i].rows.size()) + " copiados, " + std::to_string(removed) +
+                       " removidos): outro usuário pode ter alterado o exame.\n\nA remoção de 'Exame" + set.suffix +
+                       "' foi desfeita.",
+                   platform::vbOKOnly, kTitle);
+        set.state = KeptSet::State::RolledBack;
+        return false;
+    }
+    // A set that removes no row has nothing to lose: no flush before its commit.
+    bool anyRow = false;
+    for (const KeptTable& table : set.tables) anyRow = anyRow || !table.rows.empty();
+    return !anyRow || write(&report);
+}
+
+void RemovalCopy::SetEnded(const CascadeReport& report) {
+    if (sets_.empty()) return;
+    KeptSet& set = sets_.back();
+    const bool committed =
+        report.end == CascadeReport::End::Committed || report.end == CascadeReport::End::CommittedOnCheck;
+    if (report.end != CascadeReport::End::Uncertain)
+        set.state = committed ? KeptSet::State::Committed : KeptSet::State::RolledBack;
+    // The live set's commit is recorded, flushed, by the twins' own copy
+    // before their commit; the file is marked here only when the removal
+    // ends (the twins ended, or a set was rolled back). The mark is not
+    // flushed with the folder: losing it in a crash leaves the set
+    // "pendente", which a restore settles by the database (see RestoreCopy).
+    const bool last = !committed || set.suffix == kBackupTables;
+    bool anyRow = false;
+    for (const KeptSet& each : sets_)
+        for (const KeptTable& table : each.tables) anyRow = anyRow || !table.rows.empty();
+    if (last && (written_ || (committed && anyRow))) write(nullptr, committed);
+}
+
+bool RemovalCopy::write(CascadeReport* report, bool tellWhenItFails) {
+    platform::FileFailure failure;
+    std::string document;
+    try {
+        document = CopyDocument(header_, sets_);
+    } catch (const std::exception& e) {
+        failure.reason = e.what();
+    }
+    if (!document.empty() &&
+        platform::WriteFileDurably(path_, document, written_, failure, /*syncFolder=*/report != nullptr)) {
+        written_ = true;
+        return true;
+    }
+    std::cerr << "Copia dos registros removidos: \"" << path_ << "\": " << failure.reason << " (erro do sistema "
+              << failure.systemError << ")" << std::endl;
+    if (report) {
+        report->failedAt = "copia";
+        report->error = failure.reason;
+        ui_.MsgBox("Não foi possível gravar a cópia dos registros removidos na pasta '" + folder_ + "': " +
+                       failure.reason + ".\n\nA remoção de 'Exame" + sets_.back().suffix + "' foi desfeita.",
+                   platform::vbOKOnly, kTitle);
+    } else if (tellWhenItFails) {
+        ui_.MsgBox("Não foi possível registrar na cópia '" + path_ + "' que a remoção foi confirmada: " +
+                       failure.reason + ".",
+                   platform::vbOKOnly, kTitle);
+    }
+    return false;
+}
+
+}  // namespace removal

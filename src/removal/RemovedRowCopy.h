@@ -1,0 +1,114 @@
+// Copies of the rows a removal takes away, kept in a file before the removal
+// is committed, so that a wrong number can be undone.
+//
+// For each set of tables the rows are read inside the cascade's transaction,
+// before its first statement, table by table in cascade order, each stored
+// row once: a row of table X is read when its link column is among the
+// parent rows that the statement's own joins and filter select, which is
+// exactly when the statement deletes it (a join row is not a stored row:
+// rows without keys that repeat are read as often as they are stored, and a
+// parent that repeats does not read a child twice). Before the commit the
+// number of rows read must equal the records each statement reported, and the
+// file must be on disk; otherwise the set is rolled back.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CascadeDelete.h"
+#include "ExamTables.h"
+#include "Toolkit.h"
+#include "ado/Connection.h"
+#include "ado/Variant.h"
+
+namespace removal {
+
+// What statement would delete, as a query of the table's own rows (all its
+// columns) over the statement's joins and filter.
+std::string ReadingStatementText(const CascadeStatement& statement, std::string_view numeroExame,
+                                 std::string_view suffix);
+
+// The same rows, counted.
+std::string RowCountStatementText(const CascadeStatement& statement, std::string_view numeroExame,
+                                  std::string_view suffix);
+
+struct KeptColumn {
+    std::string name;
+    std::int64_t type = -1;  // the declared type as an ADO data-type code; -1 when unknown
+};
+
+struct KeptTable {
+    std::string table;  // with the set's suffix
+    std::vector<KeptColumn> columns;
+    std::vector<std::vector<ado::Variant>> rows;
+};
+
+// Whether a column of this ADO type holds binary data (kept as base64).
+bool IsBinaryType(std::int64_t adoType);
+
+// The rows each of the thirteen statements would delete, in cascade order.
+// False when a query failed; error then holds "number - text". Each
+// column's type is the one the query's result declares.
+bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame, const std::string& suffix,
+                     std::vector<KeptTable>& tables, std::string& error);
+
+// One set as the file keeps it.
+struct KeptSet {
+    enum class State { Pending, Committed, RolledBack };
+    std::string suffix;
+    State state = State::Pending;
+    std::vector<KeptTable> tables;
+};
+
+// Who removed what, where, and from which database.
+struct CopyHeader {
+    std::string numeroExame;
+    std::chrono::system_clock::time_point when;
+    std::string user;
+    std::string host;
+    std::string connectionString;  // described without secrets, never written whole
+};
+
+// The file's text: JSON, with the SHA-256 of its content.
+std::string CopyDocument(const CopyHeader& header, const std::vector<KeptSet>& sets);
+
+// The file name for a removal: the number (letters, digits, "-" and "_"
+// kept, anything else as "_"), the time in UTC and the process.
+std::string CopyFileName(const CopyHeader& header);
+
+// The copies of one removal: the cascade's steps for each set, and the file.
+class RemovalCopy final : public CascadeSteps {
+public:
+    RemovalCopy(std::string folder, CopyHeader header, platform::Toolkit& ui);
+
+    bool BeforeStatements(ado::Connection& fCN, const std::string& Num_Exame, const std::string& Terminação,
+                          CascadeReport& report) override;
+    bool BeforeCommit(CascadeReport& report) override;
+
+    // After the cascade of the current set has ended, as its report says. A
+    // file already written then records it; a commit whose outcome nobody
+    // knows leaves the set "pendente", which a restore settles by the
+    // database.
+    void SetEnded(const CascadeReport& report);
+
+    // The file's path once written, else empty.
+    const std::string& Path() const { return written_ ? path_ : kNone; }
+
+private:
+    // report: the copy before a commit, whose failure stops the cascade.
+    // Otherwise the state after it; a failure there is told only when the set
+    // was committed (a set rolled back has removed nothing).
+    bool write(CascadeReport* report, bool tellWhenItFails = true);
+
+    static inline const std::string kNone;
+    std::string folder_;
+    CopyHeader header_;
+    platform::Toolkit& ui_;
+    std::string path_;
+    bool written_ = false;
+    std::vector<KeptSet> sets_;
+};
+
+}  // namespace removal
