@@ -108,14 +108,15 @@ std::string writtenValue(DriverFamily family, const std::string& key, const std:
     }
     switch (family) {
         case DriverFamily::MySql:
+            // Braced or not, known key or not, the driver trims blanks around
+            // a value.
+            if (hasEdgeBlank(value)) refuse(why + " (blanks around it)");
             if (!isMySqlKey(key)) {
                 // Such a value ends at its first ";": nothing may need enclosing.
                 if (value.find_first_of(";{}") != std::string::npos)
                     refuse(why + " (\";\" or a brace in a key the driver does not know)");
                 return value;
             }
-            // Braced or not, the driver trims blanks around a value.
-            if (hasEdgeBlank(value)) refuse(why + " (blanks around it)");
             return standard;
         case DriverFamily::FreeTds: {
             // FreeTDS ends a braced value at its first "};" and keeps "}}" as
