@@ -1,7 +1,9 @@
 ; The Windows installer of remover-exame: the window program and its console
 ; twin (remover-exame.com, the command line for a prompt) under Program Files,
 ; a Start-menu entry "Remover exame", an uninstaller, the entry in the
-; system's list of installed programs and, only when asked, the program's
+; system's list of installed programs, the event source "Remover exame" of
+; the Application log (its message file the program, whose message table
+; gives each record's event ID its text) and, only when asked, the program's
 ; folder on the machine's PATH. Built by CMake (target installer):
 ;   makensis -DEXE=<remover-exame.exe> -DCOM=<remover-exame.com> -DOUTFILE=<setup.exe> -DVERSION=<x.y>
 ;
@@ -24,6 +26,7 @@ RequestExecutionLevel admin
 ; ReadRegStr cuts a longer value at the installer's string size less one.
 !define /math PATH_MAX_LENGTH ${NSIS_MAX_STRLEN} - 1
 !define ENVIRONMENT_KEY "SYSTEM\CurrentControlSet\Control\Session Manager\Environment"
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\${PRODUCT}"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -135,6 +138,10 @@ Section "${PRODUCT}" SecProgram
         WriteRegStr HKLM "${UNINSTALL_KEY}" "CreatedFolder" $1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+    ; Error, warning and information records.
+    WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\remover-exame.exe"
+    WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
 SectionEnd
 
 ; Off unless asked for (/PATH=1 or this page's entry). A value too long for
@@ -216,6 +223,7 @@ Section "Uninstall"
         Goto parents
     parents_done:
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
     DetailPrint "Mantidos: o arquivo de configuração Quelvomir.INI em $WINDIR e as pastas de cópias das linhas removidas."
 SectionEnd
 

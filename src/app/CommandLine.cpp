@@ -143,6 +143,7 @@ int runRestore(const std::string& path, bool simular, ado::Connection& connectio
         log->Write(report.outcome == Outcome::Restored ? platform::LogSeverity::Notice
                    : report.outcome == Outcome::Simulated ? platform::LogSeverity::Info
                                                           : platform::LogSeverity::Error,
+                   platform::LogEvent::Restored,
                    removal::RestoreAuditLine(path, simular, report, platform::OperatingSystemUser(),
                                              platform::HostName(), connection.ConnectionString()));
     } catch (...) {

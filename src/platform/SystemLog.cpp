@@ -61,7 +61,7 @@ LocalSyslog::~LocalSyslog() {
     disconnect();
 }
 
-bool LocalSyslog::Write(LogSeverity severity, std::string_view message) noexcept {
+bool LocalSyslog::Write(LogSeverity severity, LogEvent, std::string_view message) noexcept {
     try {
         std::string record = "<" + std::to_string(facility_ | severityCode(severity)) + ">" + timestamp() +
                              " " + ident_ + "[" + std::to_string(getpid()) + "]: ";
@@ -222,7 +222,7 @@ public:
     EventLog(const EventLog&) = delete;
     EventLog& operator=(const EventLog&) = delete;
 
-    bool Write(LogSeverity severity, std::string_view message) noexcept override {
+    bool Write(LogSeverity severity, LogEvent event, std::string_view message) noexcept override {
         try {
             if (!source_) return false;
             const std::u16string text = ado::Utf8ToUtf16(message);
@@ -230,7 +230,7 @@ public:
             LPCWSTR strings[] = {wide.c_str()};
             const WORD type =
                 severity == LogSeverity::Error ? EVENTLOG_ERROR_TYPE : EVENTLOG_INFORMATION_TYPE;
-            if (ReportEventW(source_, type, 0, 1, nullptr, 1, 0, strings, nullptr)) return true;
+            if (ReportEventW(source_, type, 0, static_cast<DWORD>(event), nullptr, 1, 0, strings, nullptr)) return true;
             if (!failureNoted_) {
                 failureNoted_ = true;
                 std::fprintf(stderr, "%s: cannot write to the event log: error %lu\n", kLogIdent,

@@ -15,11 +15,24 @@ namespace platform {
 
 enum class LogSeverity { Info, Notice, Error };
 
+// The kind of a record. The Windows event log shows it as the record's event
+// ID, whose text in the program's message table (remover-exame-events.mc) is
+// the record itself; the syslog daemon is not told.
+enum class LogEvent : unsigned short {
+    Removed = 1,       // a removal that removed the examination
+    NotFound = 2,      // a removal whose examination was not found
+    Cancelled = 3,     // a removal the operator cancelled
+    Failed = 4,        // a removal that failed
+    Restored = 5,      // a restore of kept rows, whatever its outcome
+    CommitBefore = 6,  // a set's commit about to be asked for
+    CommitAfter = 7,   // a set's commit answered
+};
+
 class SystemLog {
 public:
     virtual ~SystemLog() = default;
     // Writes one record; false when it could not be written.
-    virtual bool Write(LogSeverity severity, std::string_view message) noexcept = 0;
+    virtual bool Write(LogSeverity severity, LogEvent event, std::string_view message) noexcept = 0;
 };
 
 // The name under which the program writes to the log.
@@ -42,7 +55,7 @@ public:
     LocalSyslog(const LocalSyslog&) = delete;
     LocalSyslog& operator=(const LocalSyslog&) = delete;
 
-    bool Write(LogSeverity severity, std::string_view message) noexcept override;
+    bool Write(LogSeverity severity, LogEvent event, std::string_view message) noexcept override;
 
 private:
     bool connect() noexcept;

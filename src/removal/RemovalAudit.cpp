@@ -304,6 +304,19 @@ platform::LogSeverity AuditSeverity(const RemovalReport& report) {
     }
 }
 
+platform::LogEvent AuditEvent(const RemovalReport& report) {
+    switch (report.outcome) {
+        case RemovalReport::Outcome::Removed:
+            return platform::LogEvent::Removed;
+        case RemovalReport::Outcome::NotFound:
+            return platform::LogEvent::NotFound;
+        case RemovalReport::Outcome::Cancelled:
+            return platform::LogEvent::Cancelled;
+        default:
+            return platform::LogEvent::Failed;
+    }
+}
+
 RemovalAudit::RemovalAudit(platform::SystemLog& log, std::string_view origin)
     : log_(log),
       origin_(origin),
@@ -359,7 +372,9 @@ private:
         bool written = false;
         try {
             written =
-                log_.Write(severity, CommitLine(attempt_, suffix.empty() ? "vivo" : "bk", phase, report));
+                log_.Write(severity,
+                           phase == "antes" ? platform::LogEvent::CommitBefore : platform::LogEvent::CommitAfter,
+                           CommitLine(attempt_, suffix.empty() ? "vivo" : "bk", phase, report));
         } catch (...) {
         }
         recordLost_ = recordLost_ || !written;
@@ -404,7 +419,7 @@ RemovalReport RemovalAudit::Remove(const std::string& numeroExame, ado::Connecti
 
 void RemovalAudit::write(const AuditAttempt& attempt, const RemovalReport& report) noexcept {
     try {
-        log_.Write(AuditSeverity(report), AuditLine(attempt, report));
+        log_.Write(AuditSeverity(report), AuditEvent(report), AuditLine(attempt, report));
     } catch (...) {
         // The record is lost; the removal it describes is not touched.
     }

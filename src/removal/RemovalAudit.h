@@ -83,6 +83,8 @@ inline constexpr std::size_t kLoggedNumberLimit = 256;
 
 std::string AuditLine(const AuditAttempt& attempt, const RemovalReport& report);
 platform::LogSeverity AuditSeverity(const RemovalReport& report);
+// The kind of the record of an attempt, by its result.
+platform::LogEvent AuditEvent(const RemovalReport& report);
 
 // The record of one set's commit: phase "antes" (with the rows removed) or
 // "depois" (with how the commit ended). set is "vivo" or "bk".

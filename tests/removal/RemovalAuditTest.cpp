@@ -223,7 +223,7 @@ TEST_P(RemovalAuditSuite, TheRecordNamesTheDatabaseButNeverItsPassword) {
 class FailingLog : public platform::SystemLog {
 public:
     explicit FailingLog(int accepted) : accepted_(accepted) {}
-    bool Write(platform::LogSeverity, std::string_view) noexcept override { return accepted_-- > 0; }
+    bool Write(platform::LogSeverity, platform::LogEvent, std::string_view) noexcept override { return accepted_-- > 0; }
 
 private:
     int accepted_;
@@ -371,13 +371,13 @@ TEST(LocalSyslog, ADaemonBehindLosesNothingAndOneMissingOrStuckCostsOnlyTheRecor
         }
     });
     int written = 0;
-    for (int i = 0; i < 300; ++i) written += toSlow.Write(platform::LogSeverity::Notice, "registro") ? 1 : 0;
+    for (int i = 0; i < 300; ++i) written += toSlow.Write(platform::LogSeverity::Notice, platform::LogEvent::Removed, "registro") ? 1 : 0;
     reader.join();
     EXPECT_EQ(written, 300);
     EXPECT_EQ(received, 300);
 
     platform::LocalSyslog missing(TempDir().file("no-daemon"));
-    EXPECT_FALSE(missing.Write(platform::LogSeverity::Notice, "x"));
+    EXPECT_FALSE(missing.Write(platform::LogSeverity::Notice, platform::LogEvent::Removed, "x"));
 
     // Stuck: it never reads. Writing fails soon, and then at once.
     LogReceiver stuck(LogReceiver::Reading::OnDemand);
@@ -385,7 +385,7 @@ TEST(LocalSyslog, ADaemonBehindLosesNothingAndOneMissingOrStuckCostsOnlyTheRecor
     const auto start = std::chrono::steady_clock::now();
     written = 0;
     for (int i = 0; i < 2000; ++i)
-        written += toStuck.Write(platform::LogSeverity::Notice, "registro") ? 1 : 0;
+        written += toStuck.Write(platform::LogSeverity::Notice, platform::LogEvent::Removed, "registro") ? 1 : 0;
     EXPECT_GT(written, 0);
     EXPECT_LT(written, 2000);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));

@@ -24,8 +24,18 @@
 #include "CommandLine.h"
 #include "ConsoleBuffer.h"
 #include "WideText.h"
+#include "remover-exame-events.h"
 #include "win32/Win32Toolkit.h"
 #include "win32/frmPrincipal.h"
+
+// The event IDs the program writes are those of its message table.
+static_assert(REMOVER_EVENT_REMOVED == static_cast<DWORD>(platform::LogEvent::Removed));
+static_assert(REMOVER_EVENT_NOT_FOUND == static_cast<DWORD>(platform::LogEvent::NotFound));
+static_assert(REMOVER_EVENT_CANCELLED == static_cast<DWORD>(platform::LogEvent::Cancelled));
+static_assert(REMOVER_EVENT_FAILED == static_cast<DWORD>(platform::LogEvent::Failed));
+static_assert(REMOVER_EVENT_RESTORED == static_cast<DWORD>(platform::LogEvent::Restored));
+static_assert(REMOVER_EVENT_COMMIT_BEFORE == static_cast<DWORD>(platform::LogEvent::CommitBefore));
+static_assert(REMOVER_EVENT_COMMIT_AFTER == static_cast<DWORD>(platform::LogEvent::CommitAfter));
 
 namespace {
 
