@@ -3,7 +3,10 @@
 // turns on the same database, SQLite and, when the tests' MariaDB server is
 // built, MariaDB in the same run.
 //
-//   remover-copies-bench [examinations=20000] [removals=200] [sqlite|mariadb|both=both]
+//   remover-copies-bench [examinations=20000] [removals=200] [sqlite|mariadb|both=both] [twins|live=twins]
+//
+// twins: every examination has rows in both sets; live: only in the live
+// tables, so each removal's _BK set finds no examination.
 //
 // With copies on, each set is read before its statements and written to a
 // file that is flushed to disk (the file and its folder) before the commit,
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "BenchDatabase.h"
+#include "ExamTables.h"
 #include "RemoveExamCommand.h"
 #include "Toolkit.h"
 #include "ado/Connection.h"
@@ -89,6 +93,7 @@ int main(int argc, char** argv) {
         const long examinations = argc > 1 ? std::atol(argv[1]) : 20000;
         const long removals = argc > 2 ? std::atol(argv[2]) : 200;
         const std::string engines = argc > 3 ? argv[3] : "both";
+        const bool twins = argc > 4 ? std::string(argv[4]) != "live" : true;
         if (removals < 1 || examinations < 2 * removals + 2)
             throw std::runtime_error("too few examinations for that many removals");
         const fs::path dir = fs::temp_directory_path() / ("remover-copies-bench-" + std::to_string(getpid()));
@@ -102,6 +107,13 @@ int main(int argc, char** argv) {
         if (engines != "mariadb") {
             const std::string db = (dir / "exames.db").string();
             bench::buildDatabase(db, examinations);
+            if (!twins) {
+                sqlite3* handle = nullptr;
+                if (sqlite3_open(db.c_str(), &handle) != SQLITE_OK) throw std::runtime_error("cannot open " + db);
+                for (const std::string_view table : removal::kExamTables)
+                    bench::exec(handle, "DELETE FROM " + std::string(table) + "_BK");
+                sqlite3_close(handle);
+            }
             run("SQLite", "Provider=SQLite;Data Source=" + db, dir / "copias-sqlite", examinations, removals);
         }
 #ifdef REMOVER_BENCH_MARIADB
@@ -112,7 +124,7 @@ int main(int argc, char** argv) {
             const std::string numbers = "(SELECT seq AS n FROM seq_1_to_" + std::to_string(examinations) + ") AS s";
             for (const std::string suffix : {"", "_BK"})
                 for (const std::string& sql : bench::FillStatements(suffix, "", numbers, "CAST(n AS CHAR)"))
-                    server.RunSql(sql + ";");
+                    if (twins || suffix.empty()) server.RunSql(sql + ";");
             run("MariaDB", server.ConnectionString(), dir / "copias-mariadb", examinations, removals);
         }
 #else

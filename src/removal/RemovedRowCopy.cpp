@@ -137,7 +137,18 @@ bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame
         error = std::to_string(static_cast<std::int32_t>(e.status())) + " - " + e.what();
         return false;
     }
-    for (const CascadeStatement& statement : kCascadeStatements) {
+    // Every statement joins its table through Exame with the filter on the
+    // number, so where Exame holds no row for it no statement deletes
+    // anything: Exame is read first, and the other tables only when it
+    // matched (a set without the examination costs one query, not thirteen).
+    tables.resize(kCascadeStatements.size());
+    const std::size_t root = kCascadeStatements.size() - 1;
+    for (std::size_t n = 0; n < kCascadeStatements.size(); ++n) {
+        const std::size_t t = n == 0 ? root : n - 1;
+        const CascadeStatement& statement = kCascadeStatements[t];
+        KeptTable& kept = tables[t];
+        kept.table = std::string(statement.table) + suffix;
+        if (n > 0 && tables[root].rows.empty()) continue;
         ado::Recordset recordset;
         // The rows read stay as read until the commit, on databases whose
         // plain reads take no lock.
@@ -145,10 +156,9 @@ bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame
         sql.insert(sql.size() - 1, lockingRead);
         if (!ado.AbrirRecordset(connection, recordset, sql)) {
             error = RecordedError(ado);
+            tables.clear();
             return false;
         }
-        KeptTable kept;
-        kept.table = std::string(statement.table) + suffix;
         // The declared types as the query's own result describes them.
         for (long i = 0; i < recordset.FieldCount(); ++i)
             kept.columns.push_back({recordset.Fields(i).Name(), recordset.Fields(i).Type()});
@@ -158,7 +168,6 @@ bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame
             kept.rows.push_back(std::move(row));
         }
         recordset.Close();
-        tables.push_back(std::move(kept));
     }
     return true;
 }

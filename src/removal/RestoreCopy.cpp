@@ -203,7 +203,10 @@ RestoreReport RestoreRemovedRows(const std::string& path, ado::Connection& conne
             report.sets.push_back(std::move(rows));
             if (!set.committed) continue;
             anyCommitted = true;
-            for (const FileTable& table : set.tables) checkColumns(connection, table);
+            // A table with no row to put back is not written to, whatever its
+            // columns are now (a set read without the examination keeps none).
+            for (const FileTable& table : set.tables)
+                if (!table.rows.empty()) checkColumns(connection, table);
             require(!examinationPresent(connection, report.numeroExame, set.suffix),
                     "o exame '" + report.numeroExame + "' já está em 'Exame" + set.suffix +
                         "' (criado de novo, ou já restaurado)");

@@ -248,6 +248,10 @@ TEST_P(CopySuite, RemovalThenRestoreGivesBackEveryTableByteForByte) {
         const auto report = Remove(number, copies_.path().string());
         ASSERT_EQ(report.outcome, removal::RemovalReport::Outcome::Removed);
         ASSERT_NE(TakeSnapshot(cn()), before);
+        // A set whose Exame holds no row for the number reads no other table.
+        const ordered_json twins = ReadCopy(report.copyFile)["conjuntos"][1]["tabelas"];
+        EXPECT_EQ(twins[0]["colunas"].empty(), number == seed.liveOnly.front());
+        EXPECT_FALSE(twins[12]["colunas"].empty());
 
         const auto dryRun = removal::RestoreRemovedRows(report.copyFile, cn(), true);
         EXPECT_EQ(dryRun.outcome, removal::RestoreReport::Outcome::Simulated) << dryRun.reason;
