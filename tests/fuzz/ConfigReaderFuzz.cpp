@@ -126,11 +126,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Repeated lines need only outgrow the 64 KiB read buffer; a repeated
     // text without a line end makes one line past the 1 MiB bound. A
-    // repeated input costs the reader and the model up to a hundred times a
-    // short one, so one marked input in 64 is repeated.
+    // repeated input costs the reader (which reads each line once per key)
+    // and the model a hundred times a short one, the line past the bound a
+    // thousand, so one marked input in 64 is repeated, and one in 256 when
+    // it makes that line.
     const bool oneLine =
         std::find_if(data, data + size, [](std::uint8_t c) { return c == '\r' || c == '\n'; }) == data + size;
-    const std::string bytes = fuzz::Amplified(data, size, oneLine ? kMaxLine + 4096 : 96 << 10, 64);
+    const std::string bytes =
+        fuzz::Amplified(data, size, oneLine ? kMaxLine + 4096 : 96 << 10, oneLine ? 256 : 64);
     writeFile(bytes);
 
     // The model: per key, the value of the last line that sets it; a line
