@@ -21,6 +21,8 @@ std::atomic<int> executesBeforeThrow{0};
 std::atomic<bool> forceAutoReconnect{false};
 std::atomic<bool> failConnect{false};
 std::atomic<bool> keepSession{false};
+std::mutex skipMutex;
+std::string skipStart;  // empty when disarmed
 
 // The diagnostic record of a faked failure, answered by SQLGetDiagRecW for
 // the handle that failed until the program has read past it.
@@ -64,6 +66,10 @@ void ForceAutoReconnect() {
 void FailNextConnect() {
     failConnect = true;
 }
+void SkipNextExecute(const std::string& start) {
+    std::lock_guard lock(skipMutex);
+    skipStart = start;
+}
 void KeepNextSessionOnDisconnect() {
     keepSession = true;
 }
@@ -75,6 +81,10 @@ void Disarm() {
     forceAutoReconnect = false;
     failConnect = false;
     keepSession = false;
+    {
+        std::lock_guard lock(skipMutex);
+        skipStart.clear();
+    }
     std::lock_guard lock(diagnosticMutex);
     pending = {};
 }
@@ -110,6 +120,17 @@ SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC connection, SQLINTEGER attribute, S
 
 SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT statement, SQLWCHAR* text, SQLINTEGER length) {
     if (executesBeforeThrow > 0 && --executesBeforeThrow == 0) throw std::bad_alloc();
+    {
+        std::lock_guard lock(skipMutex);
+        const std::size_t count = length == SQL_NTS ? std::char_traits<SQLWCHAR>::length(text)
+                                                    : static_cast<std::size_t>(length);
+        if (!skipStart.empty() && count >= skipStart.size() &&
+            std::equal(skipStart.begin(), skipStart.end(), text,
+                       [](char a, SQLWCHAR b) { return static_cast<SQLWCHAR>(a) == b; })) {
+            skipStart.clear();
+            return SQL_SUCCESS;
+        }
+    }
     static const auto real = next<SQLRETURN(SQL_API*)(SQLHSTMT, SQLWCHAR*, SQLINTEGER)>("SQLExecDirectW");
     return real(statement, text, length);
 }

@@ -7,6 +7,8 @@
 
 #include <sql.h>
 
+#include <string>
+
 namespace faults::odbc {
 
 // The next SQLEndTran with this completion type (SQL_COMMIT or SQL_ROLLBACK)
@@ -21,6 +23,9 @@ void FailNextAutocommitOn();
 // The count-th SQLExecDirectW from now (1 for the next) throws
 // std::bad_alloc instead of running, as an allocation would that fails.
 void ThrowOnExecute(int count);
+// The next SQLExecDirectW whose statement begins with start reports success
+// without reaching the driver, as a statement the server ignored would.
+void SkipNextExecute(const std::string& start);
 // The next SQLDriverConnectW gets ";AUTO_RECONNECT=1" after everything the
 // program wrote, so the MariaDB driver reconnects on its own whatever the
 // program asked for.

@@ -11,10 +11,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <thread>
 #include <utility>
 
 #include "ChildProcess.h"
+#include "CommandLine.h"
 #include "DE.h"
 #include "ExamDatabase.h"
 #include "FakeToolkit.h"
@@ -24,6 +26,7 @@
 #include "RemovalAudit.h"
 #include "RemoveExamCommand.h"
 #include "StallingProxy.h"
+#include "SystemLog.h"
 #include "TempDir.h"
 #include "ado/AdoError.h"
 #include "ado/Connection.h"
@@ -332,6 +335,28 @@ TEST_F(ServerFaults, ASessionReplacedBehindTheProgramsBackIsNeverUsed) {
         EXPECT_EQ(report.sets[0].failedAt, "inicio");
         EXPECT_EQ(ClientSnapshot(), before);
     }
+}
+
+// The server ignores the statement that asks for standard literals: the
+// session keeps reading a backslash as an escape, where "100\3" is 1003. The
+// connection is refused once it is set up, with the reason on standard error,
+// and the command line removes nothing.
+TEST_F(ServerFaults, ASessionWithoutStandardLiteralsIsRefused) {
+    const std::string before = ClientSnapshot();
+    testing_support::TempDir dir;
+    dir.write("Quelvomir.INI", "[Quelvomir]\r\nCONN_SERVER=" + server().ConnectionString() + "\r\n");
+    const std::string ini = dir.file("Quelvomir.INI");
+    const char* argv[] = {"remover-exame", "--ini", ini.c_str(), "--confirmar", "--exame", "100\\3"};
+    platform::LocalSyslog log(dir.file("sem-log"));
+    std::istringstream in;
+    std::ostringstream out, err;
+    faults::odbc::SkipNextExecute("SET SESSION sql_mode");
+    ::testing::internal::CaptureStderr();
+    const int status = app::RunCommandLine(6, argv, {in, out, err, false}, &log);
+    const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, app::kExitFailure) << out.str() << err.str();
+    EXPECT_NE(diagnostics.find("does not keep NO_BACKSLASH_ESCAPES"), std::string::npos) << diagnostics;
+    EXPECT_EQ(ClientSnapshot(), before);
 }
 
 // The rollback after a failed statement fails. The session is closed rather

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "FuzzCheck.h"
@@ -124,10 +125,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Repeated lines need only outgrow the 64 KiB read buffer; a repeated
-    // text without a line end makes one line past the 1 MiB bound.
+    // text without a line end makes one line past the 1 MiB bound. A
+    // repeated input costs the reader (which reads each line once per key)
+    // and the model a hundred times a short one, the line past the bound a
+    // thousand, so one marked input in 64 is repeated, and one in 256 when
+    // it makes that line.
     const bool oneLine =
         std::find_if(data, data + size, [](std::uint8_t c) { return c == '\r' || c == '\n'; }) == data + size;
-    const std::string bytes = fuzz::Amplified(data, size, oneLine ? kMaxLine + 4096 : 160 << 10);
+    const std::string bytes =
+        fuzz::Amplified(data, size, oneLine ? kMaxLine + 4096 : 96 << 10, oneLine ? 256 : 64);
     writeFile(bytes);
 
     // The model: per key, the value of the last line that sets it; a line
@@ -139,17 +145,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string value;
     };
     Key keys[] = {{"CONN_SERVER", false, {}}, {"CONN_LOCAL", false, {}}, {"DIR_SVR", true, {}}};
+    // A repeated input holds the same lines over and over: each distinct
+    // line is read and checked once, its outcome (the key it sets and the
+    // value) kept for the lines that repeat it.
+    struct Outcome {
+        int key;  // index in keys, or -1 when the line sets none
+        std::string value;
+    };
+    std::unordered_map<std::string, Outcome> seen;
     std::string body;
     bool expectTooLong = false;
     for (const Line& line : splitLines(bytes, body)) {
-        for (Key& key : keys) {
-            const std::string value = Module1::RetornarValorChave(line.text, key.name, key.directory);
-            checkValueOfLine(line.text, key.name, key.directory, value);
-            if (value.empty()) continue;
-            if (line.tooLong) expectTooLong = true;
-            key.value = value;
-            break;
+        auto [at, added] = seen.try_emplace(line.text, Outcome{-1, {}});
+        if (added) {
+            for (int k = 0; k < 3; ++k) {
+                std::string value = Module1::RetornarValorChave(line.text, keys[k].name, keys[k].directory);
+                checkValueOfLine(line.text, keys[k].name, keys[k].directory, value);
+                if (value.empty()) continue;
+                at->second = {k, std::move(value)};
+                break;
+            }
         }
+        if (at->second.key < 0) continue;
+        keys[at->second.key].value = at->second.value;
+        if (line.tooLong) expectTooLong = true;
         if (expectTooLong) break;
     }
 

@@ -24,9 +24,10 @@ inline void Check(bool condition, const char* what) {
 // libFuzzer keeps inputs short; the long ones catch work that grows faster
 // than the text (libFuzzer's -timeout stops them) and limits that only long
 // texts reach. Long inputs are slow, and the inputs libFuzzer derives from
-// one inherit its marker, so only one marked input in sixteen (by a hash
-// of its bytes; the salt lets a seed choose) is repeated, which keeps them from
-// taking over the run.
+// one inherit its marker, so only one marked input in oneIn (sixteen unless
+// the target says; by a hash of its bytes, the salt lets a seed choose) is
+// repeated, which keeps them from taking over the run. A target whose long
+// inputs cost far more than its short ones repeats fewer of them.
 inline constexpr unsigned char kAmplifyMarker = 0xA5;
 
 inline std::uint32_t Fnv1a(const std::uint8_t* data, std::size_t size) {
@@ -35,8 +36,13 @@ inline std::uint32_t Fnv1a(const std::uint8_t* data, std::size_t size) {
     return hash;
 }
 
-inline std::string Amplified(const std::uint8_t* data, std::size_t size, std::size_t target) {
-    if (size < 3 || data[0] != kAmplifyMarker || Fnv1a(data, size) % 16 != 0)
+inline bool WillAmplify(const std::uint8_t* data, std::size_t size, std::uint32_t oneIn = 16) {
+    return size >= 3 && data[0] == kAmplifyMarker && Fnv1a(data, size) % oneIn == 0;
+}
+
+inline std::string Amplified(const std::uint8_t* data, std::size_t size, std::size_t target,
+                             std::uint32_t oneIn = 16) {
+    if (!WillAmplify(data, size, oneIn))
         return std::string(reinterpret_cast<const char*>(data), size);
     const std::string_view unit(reinterpret_cast<const char*>(data + 2), size - 2);
     std::string out;
