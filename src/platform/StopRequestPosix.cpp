@@ -1,15 +1,12 @@
 #include <signal.h>
 
-#include <atomic>
-
 #include "StopRequest.h"
+#include "StopRequestState.h"
 
 namespace platform {
 namespace {
 
-// Set from a signal handler: lock-free atomics are safe there.
-std::atomic<const char*> requested{nullptr};
-static_assert(std::atomic<const char*>::is_always_lock_free);
+using detail::requested;
 
 struct sigaction previousInt, previousTerm, previousPipe;
 
@@ -47,15 +44,6 @@ StopRequests::~StopRequests() {
     sigaction(SIGINT, &previousInt, nullptr);
     sigaction(SIGTERM, &previousTerm, nullptr);
     sigaction(SIGPIPE, &previousPipe, nullptr);
-}
-
-bool StopRequested() noexcept {
-    return requested.load() != nullptr;
-}
-
-const char* StopRequestName() noexcept {
-    const char* name = requested.load();
-    return name ? name : "";
 }
 
 }  // namespace platform

@@ -1,13 +1,12 @@
 #include <windows.h>
 
-#include <atomic>
-
 #include "StopRequest.h"
+#include "StopRequestState.h"
 
 namespace platform {
 namespace {
 
-std::atomic<const char*> requested{nullptr};
+using detail::requested;
 // Signalled when the guard goes, that is when the run has ended.
 HANDLE runEnded = nullptr;
 
@@ -47,15 +46,6 @@ StopRequests::StopRequests() {
 StopRequests::~StopRequests() {
     if (runEnded) SetEvent(runEnded);
     SetConsoleCtrlHandler(onConsoleEvent, FALSE);
-}
-
-bool StopRequested() noexcept {
-    return requested.load() != nullptr;
-}
-
-const char* StopRequestName() noexcept {
-    const char* name = requested.load();
-    return name ? name : "";
 }
 
 }  // namespace platform
