@@ -438,6 +438,11 @@ std::string RedactSecrets(std::string text, const std::vector<std::string>& secr
         copied = end;
     }
     out.append(text, copied);
+    // The blanks themselves may complete a password that ends in "*" with
+    // the text before it ("PWD=*" in "PWD=***"): what still shows one is
+    // withheld whole.
+    for (const std::string* secret : ordered)
+        if (!occurrences(*secret, out).empty()) return kWithheldText;
     return out;
 }
 
