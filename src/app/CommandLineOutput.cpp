@@ -214,4 +214,31 @@ nlohmann::ordered_json toJson(const ExamResult& result, bool simulate) {
     return exam;
 }
 
+void writeSummary(std::ostream& out, const Summary& summary, std::size_t exams, bool simulate) {
+    auto count = [](std::size_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    out << (simulate ? "Resumo (simulação, nada foi removido): " : "Resumo: ")
+        << count(exams, "exame", "exames") << "; "
+        << (simulate ? count(summary.done, "seria removido", "seriam removidos")
+                     : count(summary.done, "removido", "removidos"))
+        << ", " << count(summary.notFound, "não localizado", "não localizados") << ", "
+        << count(summary.failed, "com falha", "com falha");
+    if (summary.notTried) out << ", " << count(summary.notTried, "não tentado", "não tentados");
+    out << "; "
+        << (simulate ? count(static_cast<std::size_t>(summary.rows), "linha seria removida",
+                             "linhas seriam removidas")
+                     : count(static_cast<std::size_t>(summary.rows), "linha removida", "linhas removidas"))
+        << ".\n";
+}
+
+nlohmann::ordered_json summaryJson(const Summary& summary, std::size_t exams, bool simulate) {
+    return {{"exames", exams},
+            {simulate ? "seriam_removidos" : "removidos", summary.done},
+            {"nao_encontrados", summary.notFound},
+            {"falhas", summary.failed},
+            {"nao_tentados", summary.notTried},
+            {simulate ? "linhas_seriam_removidas" : "linhas_removidas", summary.rows}};
+}
+
 }  // namespace app::cli

@@ -1,5 +1,5 @@
 // What the command line writes: one examination's result as a table or as
-// JSON, and the progress bar. Shared by the run loop of CommandLine.cpp.
+// JSON, the summary at the end, and the progress bar.
 #pragma once
 
 #include <array>
@@ -77,5 +77,10 @@ struct Summary {
     std::size_t done = 0, notFound = 0, failed = 0, notTried = 0;
     long long rows = 0;
 };
+
+// The summary of a run of exams examinations, as the table's last line or
+// as the JSON document's "resumo".
+void writeSummary(std::ostream& out, const Summary& summary, std::size_t exams, bool simulate);
+nlohmann::ordered_json summaryJson(const Summary& summary, std::size_t exams, bool simulate);
 
 }  // namespace app::cli

@@ -1,0 +1,184 @@
+#include "CommandLine.h"
+
+#include <memory>
+#include <string>
+
+#include "CommandLineOptions.h"
+#include "CommandLineOutput.h"
+#include "ConsoleToolkit.h"
+#include "DE.h"
+#include "Module1.h"
+#include "NumberList.h"
+#include "RemovalAudit.h"
+#include "RemovalPreview.h"
+#include "RestoreCopy.h"
+#include "StopRequest.h"
+#include "frmPrincipalCore.h"
+
+namespace app {
+
+using namespace cli;
+
+namespace {
+
+// Puts back what a copy file kept (or, with simular, says what it would put
+// back), and leaves its record in the system log.
+int runRestore(const std::string& path, bool simular, ado::Connection& connection, Console& console,
+               platform::SystemLog* log) {
+    const removal::RestoreReport report = removal::RestoreRemovedRows(path, connection, simular);
+    using Outcome = removal::RestoreReport::Outcome;
+    if (report.outcome == Outcome::Refused || report.outcome == Outcome::Failed) {
+        console.err << "remover-exame: " << (report.outcome == Outcome::Refused ? "restauração recusada" : "a restauração falhou")
+                    << ", " << report.reason << ".\n";
+    } else {
+        console.out << (simular ? "Seria restaurado" : "Restaurado") << " o exame \"" << report.numeroExame << "\":\n";
+        for (const auto& set : report.sets) {
+            console.out << "  Conjunto " << (set.suffix.empty() ? "vivo" : set.suffix)
+                        << (set.committedInFile ? "" : " (remoção não confirmada: não é restaurado)") << '\n';
+            if (!set.committedInFile) continue;
+            for (const auto& [table, rows] : set.tables) console.out << "    " << table << ": " << rows << '\n';
+        }
+    }
+    std::unique_ptr<platform::SystemLog> ownLog;
+    if (!log) {
+        ownLog = platform::OpenSystemLog();
+        log = ownLog.get();
+    }
+    try {
+        log->Write(report.outcome == Outcome::Restored ? platform::LogSeverity::Notice
+                   : report.outcome == Outcome::Simulated ? platform::LogSeverity::Info
+                                                          : platform::LogSeverity::Error,
+                   platform::LogEvent::Restored,
+                   removal::RestoreAuditLine(path, simular, report, platform::OperatingSystemUser(),
+                                             platform::HostName(), connection.ConnectionString()));
+    } catch (...) {
+        // The record is lost; the restore it describes is not touched.
+    }
+    return report.outcome == Outcome::Refused || report.outcome == Outcome::Failed ? kExitFailure : kExitDone;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, const char* const* argv, Console console, platform::SystemLog* log) {
+    Options options;
+    if (const std::optional<int> answered = ParseOptions(argc, argv, console.out, console.err, options))
+        return *answered;
+    const bool simular = options.simular;
+
+    if (!options.restaurar.empty()) {
+        platform::ConsoleToolkit toolkit(console.err);
+        frmPrincipalCore core(toolkit, log, "linha_de_comando");
+        if (!options.ini.empty()) core.SetConfigurationFile(options.ini);
+        if (!core.Load()) return kExitFailure;
+        return runRestore(options.restaurar, simular, DE::Instance().Conexão_Atual(), console, log);
+    }
+
+    // The numbers in the order given, lists read in full before anything runs.
+    NumberQueue numbers;
+    for (const Options::Source& source : options.sources) {
+        if (!source.list)
+            numbers.AddNumber(source.value);
+        else if (!numbers.AddList(source.value, console.in, console.err))
+            return kExitFailure;
+    }
+
+    // From here on Ctrl+C and SIGTERM are seen between statements, and output
+    // that cannot be written is an error rather than the end of the program.
+    const platform::StopRequests stopRequests;
+
+    // Start-up, as the window's.
+    Progress progress(console.err, console.errIsTerminal && numbers.size() >= kProgressFrom, numbers.size());
+    platform::ConsoleToolkit toolkit(console.err);
+    toolkit.SetBeforeWrite([&] { progress.Clear(); });
+    frmPrincipalCore core(toolkit, log, "linha_de_comando");
+    if (!options.ini.empty()) core.SetConfigurationFile(options.ini);
+    if (options.auditoriaEstrita) core.SetStrictAudit();
+    if (!core.Load()) return kExitFailure;
+    if (!options.copia.empty()) Module1::gRemoverCopias = options.copia;
+    ado::Connection& connection = DE::Instance().Conexão_Atual();
+
+    const bool json = options.formato == "json";
+    JsonWriter jsonOut(console.out, simular);
+    Summary summary;
+    bool stopped = false;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        std::string number;
+        if (!numbers.Next(number) && !stopped) {
+            progress.Clear();
+            console.err << "remover-exame: não foi possível reler as listas no arquivo temporário.\n"
+                           "Os exames seguintes não foram tentados.\n";
+            stopped = true;
+        }
+        progress.Update(i);
+        ExamResult result;
+        result.number = number;
+        result.token = "nao_tentado";
+        result.words = "não tentado";
+        if (!stopped && platform::StopRequested()) {
+            progress.Clear();
+            console.err << "remover-exame: interrompido (" << platform::StopRequestName()
+                        << "); os exames seguintes não foram tentados.\n";
+            stopped = true;
+        }
+        if (!stopped) {
+            toolkit.SetPrefix("exame " + removal::LogQuoted(number, removal::kLoggedNumberLimit) + ": ");
+            try {
+                result = simular ? fromPreview(number, removal::PreviewRemoval(number, connection, toolkit))
+                                 : fromRemoval(number, core.Remover(number));
+            } catch (const std::exception& error) {
+                // The window would end here with the run-time error report:
+                // the state of the connection is not known any more.
+                progress.Clear();
+                console.err << "remover-exame: erro inesperado no exame " << number << ": " << error.what()
+                            << "\nOs exames seguintes não foram tentados.\n";
+                result.kind = Kind::Failed, result.token = "falhou", result.words = "falhou";
+                result.checkError = std::string("erro inesperado: ") + error.what();
+                stopped = true;
+            }
+        }
+        switch (result.kind) {
+            case Kind::Done:
+                ++summary.done;
+                break;
+            case Kind::NotFound:
+                ++summary.notFound;
+                break;
+            case Kind::Failed:
+                ++summary.failed;
+                break;
+            case Kind::NotTried:
+                ++summary.notTried;
+                break;
+        }
+        summary.rows += rowsRemoved(result);
+        if (json) {
+            jsonOut.Add(toJson(result, simular));
+        } else {
+            progress.Clear();
+            writeTable(console.out, result, simular);
+        }
+        console.out.flush();
+        // A reader that has gone (a closed pipe) or a full disk: the
+        // examination under way has ended and is on record, but no later one
+        // is started whose outcome nobody could read.
+        if (!stopped && (console.out.fail() || console.err.fail())) {
+            console.err << "remover-exame: não foi possível escrever a saída; os exames seguintes não foram "
+                           "tentados.\n";
+            stopped = true;
+        }
+    }
+    progress.Update(numbers.size());
+    progress.Clear();
+
+    if (json)
+        jsonOut.Finish(summaryJson(summary, numbers.size(), simular));
+    else
+        writeSummary(console.out, summary, numbers.size(), simular);
+    console.out.flush();
+
+    if (summary.failed || summary.notTried || console.out.fail() || console.err.fail()) return kExitFailure;
+    if (summary.notFound) return kExitNotFound;
+    return kExitDone;
+}
+
+}  // namespace app
