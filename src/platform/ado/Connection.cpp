@@ -132,6 +132,10 @@ std::string Connection::LockingReadClause() {
     return onSession("LockingReadClause", [](Session& s) { return s.LockingReadClause(); });
 }
 
+SavepointSyntax Connection::Savepoints() {
+    return onSession("Savepoints", [](Session& s) { return s.Savepoints(); });
+}
+
 std::string Connection::QuoteIdentifier(const std::string& name) {
     refuseNul(name, "QuoteIdentifier");
     const char quote = onSession("QuoteIdentifier", [](Session& s) { return s.IdentifierQuote(); });

@@ -74,6 +74,8 @@ public:
                      long* recordsAffected = nullptr);
     // See Session::LockingReadClause.
     std::string LockingReadClause();
+    // See Session::Savepoints.
+    SavepointSyntax Savepoints();
     // name as a quoted identifier of the open database.
     std::string QuoteIdentifier(const std::string& name);
 

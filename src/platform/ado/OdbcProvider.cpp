@@ -274,6 +274,12 @@ public:
     // A plain read on MySQL and MariaDB (InnoDB) takes no lock: another
     // session could change a row between the read and the delete.
     std::string LockingReadClause() override { return family_ == ServerFamily::MySql ? " FOR UPDATE" : ""; }
+    // Only the servers whose kind is known: the Access driver has none.
+    SavepointSyntax Savepoints() override {
+        return family_ == ServerFamily::MySql       ? SavepointSyntax::Standard
+               : family_ == ServerFamily::SqlServer ? SavepointSyntax::TransactSql
+                                                    : SavepointSyntax::None;
+    }
     char IdentifierQuote() override {
         const std::string quote = infoText(SQL_IDENTIFIER_QUOTE_CHAR);
         return quote.size() == 1 && quote != " " ? quote[0] : '"';

@@ -15,6 +15,14 @@
 
 namespace ado {
 
+// How a database names a point inside a transaction that it can roll back
+// to, leaving the rest of the transaction as it was.
+enum class SavepointSyntax {
+    None,         // it cannot (Access)
+    Standard,     // SAVEPOINT x, ROLLBACK TO SAVEPOINT x, RELEASE SAVEPOINT x
+    TransactSql,  // SAVE TRANSACTION x, ROLLBACK TRANSACTION x (none is released)
+};
+
 class Session {
 public:
     virtual ~Session() = default;
@@ -37,6 +45,9 @@ public:
     // as read until the transaction ends (" FOR UPDATE"), or empty text where
     // the transaction already keeps other writers out.
     virtual std::string LockingReadClause() { return {}; }
+
+    // See SavepointSyntax.
+    virtual SavepointSyntax Savepoints() { return SavepointSyntax::None; }
 
     // Runs one query and fetches all of its rows.
     virtual RowSet Query(const std::string& sql) = 0;

@@ -247,6 +247,8 @@ public:
         return -1;
     }
 
+    SavepointSyntax Savepoints() override { return SavepointSyntax::Standard; }
+
     long ExecuteWith(const std::string& sql, const std::vector<Parameter>& parameters) override {
         const StatementText text{sql, std::nullopt};
         Statement statement = prepareOne(text);
