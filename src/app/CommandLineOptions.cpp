@@ -18,7 +18,7 @@ namespace {
 
 const char* const kHelp =
     "Uso: remover-exame (--simular | --confirmar) [--exame NÚMERO]... [--lista ARQUIVO]...\n"
-    "                   [--formato tabela|json] [--ini ARQUIVO] [--copia PASTA]\n"
+    "                   [--formato tabela|json] [--ini ARQUIVO] [--copia PASTA] [--lote N]\n"
     "                   [-- NÚMERO...]\n"
     "       remover-exame (--simular | --confirmar) --restaurar ARQUIVO [--ini ARQUIVO]\n"
     "\n"
@@ -39,6 +39,13 @@ const char* const kHelp =
     "                       (vivo e _BK), quantas linhas cada tabela perderia\n"
     "  --confirmar          remove os exames, um após o outro, sem perguntar, como a janela\n"
     "                       faz depois do OK; a falha de um exame não impede os seguintes\n"
+    "  --lote N             com --confirmar, confirma os exames em grupos de N (de 1 a 100000;\n"
+    "                       o padrão é 1, cada exame confirmado sozinho): os conjuntos vivos\n"
+    "                       do grupo numa transação, depois os _BK em outra, cada exame no\n"
+    "                       seu ponto de salvamento; o exame que falha é desfeito sozinho e\n"
+    "                       o grupo segue. Um exame só está removido depois da confirmação\n"
+    "                       do seu grupo. Recusado acima de 1 num banco sem pontos de\n"
+    "                       salvamento (Access); uma vez só\n"
     "  --formato FORMATO    tabela (o padrão) ou json; uma vez só\n"
     "  --ini ARQUIVO        arquivo de configuração a usar no lugar do Quelvomir.INI do\n"
     "                       diretório do Windows; uma vez só\n"
@@ -65,8 +72,8 @@ const char* const kHelp =
 // a number ("--exame --simular"); "--lista -" (standard input) is the one
 // exception. Returns the first option whose value is missing, or empty text.
 std::string optionWithoutValue(int argc, const char* const* argv) {
-    static constexpr std::array<std::string_view, 4> kTakeValues = {"--exame", "--lista", "--formato",
-                                                                    "--ini"};
+    static constexpr std::array<std::string_view, 5> kTakeValues = {"--exame", "--lista", "--formato",
+                                                                    "--ini", "--lote"};
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--") break;
@@ -125,7 +132,9 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, std::ostream&
     auto* iniOption = parser.add_option("--ini", options.ini)->expected(1);
     auto* copiaOption = parser.add_option("--copia", options.copia)->expected(1);
     auto* restaurarOption = parser.add_option("--restaurar", options.restaurar)->expected(1);
-    for (CLI::Option* option : {formatoOption, iniOption, copiaOption, restaurarOption})
+    std::string lote;
+    auto* loteOption = parser.add_option("--lote", lote)->expected(1);
+    for (CLI::Option* option : {formatoOption, iniOption, copiaOption, restaurarOption, loteOption})
         option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     parser.add_flag("--auditoria-estrita", options.auditoriaEstrita);
     parser.add_flag("--ajuda,--help", ajuda);
@@ -156,11 +165,18 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, std::ostream&
     }
     if (!parser.remaining().empty())
         return refuse("argumento não reconhecido: " + parser.remaining().front());
-    for (const CLI::Option* option : {formatoOption, iniOption, copiaOption, restaurarOption})
+    for (const CLI::Option* option : {formatoOption, iniOption, copiaOption, restaurarOption, loteOption})
         if (option->count() > 1)
             return refuse("a opção " + option->get_name() + " foi dada mais de uma vez.");
     if (options.formato != "tabela" && options.formato != "json")
         return refuse("formato desconhecido: " + options.formato + " (use tabela ou json).");
+    if (loteOption->count() > 0) {
+        const bool digits = !lote.empty() && lote.size() <= 6 &&
+                            std::all_of(lote.begin(), lote.end(), [](char c) { return c >= '0' && c <= '9'; });
+        options.lote = digits ? std::stoul(lote) : 0;
+        if (options.lote < 1 || options.lote > kMaxGroup)
+            return refuse("tamanho de lote inválido: " + lote + " (use um número de 1 a 100000).");
+    }
     if (!options.simular && !options.confirmar)
         return refuse(
             "nada foi removido. Para remover sem perguntar, use --confirmar; para ver o que seria removido, "

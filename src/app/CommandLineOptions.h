@@ -11,6 +11,9 @@
 
 namespace app::cli {
 
+// The largest group --lote takes.
+inline constexpr std::size_t kMaxGroup = 100000;
+
 struct Options {
     bool simular = false, confirmar = false, auditoriaEstrita = false;
     std::string formato = "tabela", ini, copia, restaurar;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "CommandLineOptions.h"
 #include "CommandLineOutput.h"
@@ -97,45 +98,53 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
     if (!options.copia.empty()) Module1::gRemoverCopias = options.copia;
     ado::Connection& connection = DE::Instance().Conexão_Atual();
 
+    // Examinations committed together; a dry run commits nothing.
+    const std::size_t groupSize = simular ? 1 : options.lote;
+    ado::SavepointSyntax savepoints = ado::SavepointSyntax::None;
+    if (groupSize > 1) {
+        try {
+            savepoints = connection.Savepoints();
+        } catch (const std::exception&) {
+            // Told below, as a database without savepoints.
+        }
+        if (savepoints == ado::SavepointSyntax::None)
+            return Refuse(console.err,
+                          "--lote acima de 1 precisa de pontos de salvamento (savepoints), que o banco de dados "
+                          "desta conexão não tem: um exame que falhasse desfaria o grupo inteiro. Use --lote 1. "
+                          "Nada foi removido.");
+    }
+
     const bool json = options.formato == "json";
     JsonWriter jsonOut(console.out, simular);
     Summary summary;
     bool stopped = false;
-    for (std::size_t i = 0; i < numbers.size(); ++i) {
-        std::string number;
-        if (!numbers.Next(number) && !stopped) {
-            progress.Clear();
-            console.err << "remover-exame: não foi possível reler as listas no arquivo temporário.\n"
-                           "Os exames seguintes não foram tentados.\n";
-            stopped = true;
-        }
-        progress.Update(i);
+    auto notTried = [](const std::string& number) {
         ExamResult result;
         result.number = number;
         result.token = "nao_tentado";
         result.words = "não tentado";
-        if (!stopped && platform::StopRequested()) {
-            progress.Clear();
-            console.err << "remover-exame: interrompido (" << platform::StopRequestName()
-                        << "); os exames seguintes não foram tentados.\n";
-            stopped = true;
-        }
-        if (!stopped) {
-            toolkit.SetPrefix("exame " + removal::LogQuoted(number, removal::kLoggedNumberLimit) + ": ");
-            try {
-                result = simular ? fromPreview(number, removal::PreviewRemoval(number, connection, toolkit))
-                                 : fromRemoval(number, core.Remover(number));
-            } catch (const std::exception& error) {
-                // The window would end here with the run-time error report:
-                // the state of the connection is not known any more.
-                progress.Clear();
-                console.err << "remover-exame: erro inesperado no exame " << number << ": " << error.what()
-                            << "\nOs exames seguintes não foram tentados.\n";
-                result.kind = Kind::Failed, result.token = "falhou", result.words = "falhou";
-                result.checkError = std::string("erro inesperado: ") + error.what();
-                stopped = true;
-            }
-        }
+        return result;
+    };
+    auto interrupted = [&] {
+        progress.Clear();
+        console.err << "remover-exame: interrompido (" << platform::StopRequestName()
+                    << "); os exames seguintes não foram tentados.\n";
+        stopped = true;
+    };
+    auto unexpected = [&](const std::string& where, const std::exception& error, ExamResult& result) {
+        // The window would end here with the run-time error report: the
+        // state of the connection is not known any more.
+        progress.Clear();
+        console.err << "remover-exame: erro inesperado no " << where << ": " << error.what()
+                    << "\nOs exames seguintes não foram tentados.\n";
+        result.kind = Kind::Failed, result.token = "falhou", result.words = "falhou";
+        result.checkError = std::string("erro inesperado: ") + error.what();
+        stopped = true;
+    };
+    auto focusOn = [&](const std::string& number) {
+        toolkit.SetPrefix("exame " + removal::LogQuoted(number, removal::kLoggedNumberLimit) + ": ");
+    };
+    auto record = [&](const ExamResult& result) {
         switch (result.kind) {
             case Kind::Done:
                 ++summary.done;
@@ -166,6 +175,61 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
                            "tentados.\n";
             stopped = true;
         }
+    };
+
+    for (std::size_t i = 0; i < numbers.size();) {
+        // The next group, up to the first number that could not be read again.
+        std::vector<std::string> group;
+        std::size_t runnable = 0;
+        while (group.size() < groupSize && i + group.size() < numbers.size()) {
+            std::string number;
+            if (!numbers.Next(number) && !stopped) {
+                progress.Clear();
+                console.err << "remover-exame: não foi possível reler as listas no arquivo temporário.\n"
+                               "Os exames seguintes não foram tentados.\n";
+                stopped = true;
+            }
+            if (!stopped) ++runnable;
+            group.push_back(number);
+        }
+        progress.Update(i);
+        if (runnable && !stopped && platform::StopRequested()) interrupted();
+        if (stopped && runnable == group.size()) runnable = 0;
+
+        std::vector<ExamResult> results;
+        for (const std::string& number : group) results.push_back(notTried(number));
+        if (runnable && groupSize == 1) {
+            const std::string& number = group.front();
+            focusOn(number);
+            try {
+                results.front() = simular
+                                      ? fromPreview(number, removal::PreviewRemoval(number, connection, toolkit))
+                                      : fromRemoval(number, core.Remover(number));
+            } catch (const std::exception& error) {
+                unexpected("exame " + number, error, results.front());
+            }
+        } else if (runnable) {
+            std::vector<removal::GroupMember> members(runnable);
+            for (std::size_t k = 0; k < runnable; ++k) members[k].numeroExame = group[k];
+            try {
+                core.RemoverGrupo(members, savepoints, [&](std::size_t k) { focusOn(members[k].numeroExame); });
+                for (std::size_t k = 0; k < runnable; ++k)
+                    if (members[k].tried) results[k] = fromRemoval(group[k], members[k].report);
+                if (!stopped && !members.back().tried) interrupted();
+            } catch (const std::exception& error) {
+                for (std::size_t k = 0; k < runnable; ++k) {
+                    if (!members[k].tried) continue;
+                    results[k] = fromRemoval(group[k], members[k].report);
+                    if (results[k].kind != Kind::Failed) continue;
+                    // What the cascades report stands; the error is the group's.
+                    results[k].checkError = std::string("erro inesperado: ") + error.what();
+                }
+                ExamResult ignored;
+                unexpected("lote que começa no exame " + group.front(), error, ignored);
+            }
+        }
+        for (const ExamResult& result : results) record(result);
+        i += group.size();
     }
     progress.Update(numbers.size());
     progress.Clear();

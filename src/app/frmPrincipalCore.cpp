@@ -62,7 +62,7 @@ void frmPrincipalCore::cmdAtualizar_Click(const std::string& txtNumExame) {
     Remover(txtNumExame);
 }
 
-removal::RemovalReport frmPrincipalCore::Remover(const std::string& txtNumExame) {
+removal::RemovalAudit& frmPrincipalCore::audit() {
     if (!audit_) {
         if (!log_) {
             ownLog_ = platform::OpenSystemLog();
@@ -71,7 +71,16 @@ removal::RemovalReport frmPrincipalCore::Remover(const std::string& txtNumExame)
         audit_ = std::make_unique<removal::RemovalAudit>(*log_, origin_);
         audit_->SetStrict(strictAudit_ || Module1::gAuditoriaEstrita);
     }
-    return audit_->Remove(txtNumExame, DE::Instance().Conexão_Atual(), toolkit_, Module1::gRemoverCopias);
+    return *audit_;
+}
+
+removal::RemovalReport frmPrincipalCore::Remover(const std::string& txtNumExame) {
+    return audit().Remove(txtNumExame, DE::Instance().Conexão_Atual(), toolkit_, Module1::gRemoverCopias);
+}
+
+void frmPrincipalCore::RemoverGrupo(std::vector<removal::GroupMember>& members, ado::SavepointSyntax syntax,
+                                    const std::function<void(std::size_t)>& focus) {
+    audit().RemoveGroup(members, DE::Instance().Conexão_Atual(), syntax, toolkit_, focus, Module1::gRemoverCopias);
 }
 
 bool frmPrincipalCore::ClickRemover(const std::string& txtNumExame) {

@@ -70,6 +70,11 @@ public:
     // The same command, recorded in the log, with what it did.
     removal::RemovalReport Remover(const std::string& txtNumExame);
 
+    // Several examinations removed as Remover removes one, committed in one
+    // group (removal::RemoveGroup), each recorded in the log.
+    void RemoverGrupo(std::vector<removal::GroupMember>& members, ado::SavepointSyntax syntax,
+                      const std::function<void(std::size_t)>& focus);
+
     // The event as a front end delivers it: cmdAtualizar_Click, with what it
     // does not catch ending the program through the run-time error report, so
     // that no exception reaches the front end's event loop. A click that
@@ -93,6 +98,8 @@ public:
     platform::Toolkit& toolkit() { return toolkit_; }
 
 private:
+    removal::RemovalAudit& audit();
+
     platform::Toolkit& toolkit_;
     std::unique_ptr<platform::SystemLog> ownLog_;
     platform::SystemLog* log_;

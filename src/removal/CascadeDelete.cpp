@@ -11,7 +11,7 @@ namespace {
 const std::string kTitle = "Atenção!";
 
 void showFailure(platform::Toolkit& ui, const std::string& sentence, const std::string& error) {
-    ui.MsgBox(sentence + "', ocorreu o seguinte erro:" + "\n\n" + error, platform::vbOKOnly, kTitle);
+    ShowCascadeFailure(ui, sentence, error);
 }
 
 // Tells the observer how the commit ended, on every way out of the cascade.
@@ -32,6 +32,10 @@ private:
 };
 
 }  // namespace
+
+void ShowCascadeFailure(platform::Toolkit& ui, const std::string& sentence, const std::string& error) {
+    ui.MsgBox(sentence + "', ocorreu o seguinte erro:" + "\n\n" + error, platform::vbOKOnly, kTitle);
+}
 
 bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
                              const std::string& Terminação, platform::Toolkit& ui, CascadeReport* report,
@@ -114,6 +118,65 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
         return false;
     }
     account.end = CascadeReport::End::Committed;
+    return true;
+}
+
+SavepointStatements SavepointStatementsFor(ado::SavepointSyntax syntax, std::string_view name) {
+    const std::string n(name);
+    if (syntax == ado::SavepointSyntax::TransactSql)
+        return {"SAVE TRANSACTION " + n, "ROLLBACK TRANSACTION " + n, ""};
+    return {"SAVEPOINT " + n, "ROLLBACK TO SAVEPOINT " + n, "RELEASE SAVEPOINT " + n};
+}
+
+bool Deleta_Exame_em_Savepoint(ado::Connection& fCN, const std::string& Num_Exame,
+                               const std::string& Terminação, const SavepointStatements& savepoint,
+                               platform::Toolkit& ui, CascadeReport& report, CascadeObserver* observer,
+                               CascadeSteps* steps) {
+    clsADO ado;
+    const std::string root = "Exame" + Terminação;
+    report = CascadeReport{};
+    std::int32_t recordsAfetados = 0;
+    auto stopped = [&](std::string where) {
+        report.failedAt = std::move(where);
+        report.error = RecordedError(ado);
+        return report.error;
+    };
+    // Back to the savepoint, and let go of it: the examinations before this
+    // one keep what they did.
+    auto rollBack = [&] {
+        clsADO undo;
+        const bool undone = undo.ExecutarSQL(fCN, savepoint.rollBack, recordsAfetados) &&
+                            (savepoint.release.empty() || undo.ExecutarSQL(fCN, savepoint.release, recordsAfetados));
+        report.end = undone ? CascadeReport::End::RolledBack : CascadeReport::End::RollbackFailed;
+        return false;
+    };
+
+    if (!ado.ExecutarSQL(fCN, savepoint.mark, recordsAfetados)) {
+        report.end = CascadeReport::End::RolledBack;
+        showFailure(ui, "Ao iniciar a transação para remover de '" + root, stopped("inicio"));
+        return false;
+    }
+    if (steps && !steps->BeforeStatements(fCN, Num_Exame, Terminação, report)) return rollBack();
+    for (const CascadeStatement& statement : kCascadeStatements) {
+        if (observer && !observer->MayContinue(report)) return rollBack();
+        const std::string sql = CascadeStatementText(statement, Num_Exame, Terminação);
+        if (!ado.ExecutarSQL(fCN, sql, recordsAfetados)) {
+            showFailure(ui, std::string(statement.label) + Terminação, stopped(std::string(statement.table)));
+            return rollBack();
+        }
+        report.removed.push_back({statement.table, recordsAfetados});
+    }
+    if (steps && !steps->BeforeCommit(report)) return rollBack();
+    if (observer && !observer->BeforeCommit(Terminação, report)) return rollBack();
+    if (!savepoint.release.empty() && !ado.ExecutarSQL(fCN, savepoint.release, recordsAfetados)) {
+        // The statements stand, but the transaction's state is no longer
+        // known: the caller rolls it back whole, and the observer, who was
+        // told that a commit was coming, hears that it did not happen.
+        stopped("confirmacao");
+        report.end = CascadeReport::End::RollbackFailed;
+        if (observer) observer->AfterCommit(Terminação, report);
+        return false;
+    }
     return true;
 }
 

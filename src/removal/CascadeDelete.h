@@ -88,6 +88,33 @@ bool Deleta_Exame_em_Cascata(ado::Connection& fCN, const std::string& Num_Exame,
                              CascadeReport* report = nullptr, CascadeObserver* observer = nullptr,
                              CascadeSteps* steps = nullptr);
 
+// Tells the operator that a cascade stopped: sentence names what was being
+// done, error is the failure as recorded (number " - " text).
+void ShowCascadeFailure(platform::Toolkit& ui, const std::string& sentence, const std::string& error);
+
+// The statements that mark, roll back to and let go of the savepoint named
+// name, in the database's syntax; release is empty where a savepoint is not
+// let go of (it ends with the transaction).
+struct SavepointStatements {
+    std::string mark, rollBack, release;
+};
+SavepointStatements SavepointStatementsFor(ado::SavepointSyntax syntax, std::string_view name);
+
+// The cascade of one examination inside a transaction that the caller has
+// begun and will end, shared with other examinations (a batch committed in
+// groups): its statements run after the savepoint is marked, and a failure
+// rolls back to it alone, the operator told as Deleta_Exame_em_Cascata tells
+// it. True when every statement ran and the steps' and the observer's
+// BeforeCommit agreed; report.end then stays NotRun until the caller's
+// commit has answered, and the caller tells the observer (AfterCommit).
+// False when the set was rolled back to the savepoint (RolledBack), or even
+// that failed (RollbackFailed): the caller's transaction is then not to be
+// trusted and must be rolled back whole.
+bool Deleta_Exame_em_Savepoint(ado::Connection& fCN, const std::string& Num_Exame,
+                               const std::string& Terminação, const SavepointStatements& savepoint,
+                               platform::Toolkit& ui, CascadeReport& report, CascadeObserver* observer,
+                               CascadeSteps* steps);
+
 // The older six-table removal: no transaction, and a failed statement is
 // reported and the next one still sent.
 void Deleta_Exame_em_Cascata_old(ado::Connection& fCN, const std::string& Num_Exame,

@@ -1,6 +1,7 @@
 #include "RemovalAudit.h"
 
 #include <atomic>
+#include <memory>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -415,6 +416,50 @@ RemovalReport RemovalAudit::Remove(const std::string& numeroExame, ado::Connecti
     attempt.duration = std::chrono::steady_clock::now() - started;
     if (report.outcome != RemovalReport::Outcome::NotAttempted) write(attempt, report);
     return report;
+}
+
+void RemovalAudit::RemoveGroup(std::vector<GroupMember>& members, ado::Connection& connection,
+                               ado::SavepointSyntax syntax, platform::Toolkit& ui,
+                               const std::function<void(std::size_t)>& focus, const std::string& copyFolder) {
+    std::vector<AuditAttempt> attempts(members.size());
+    std::vector<std::unique_ptr<Commits>> commits;
+    const auto started = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        AuditAttempt& attempt = attempts[i];
+        attempt.id = newAttemptId();
+        attempt.start = std::chrono::system_clock::now();
+        attempt.origin = origin_;
+        attempt.user = user_;
+        attempt.sudoUser = sudoUser_;
+        attempt.host = host_;
+        attempt.connectionString = connection.ConnectionString();
+        attempt.numeroExame = members[i].numeroExame;
+        commits.push_back(std::make_unique<Commits>(log_, attempt, ui, strict_));
+        members[i].observer = commits.back().get();
+    }
+    auto writeAll = [&](const char* unexpected) {
+        const auto duration = std::chrono::steady_clock::now() - started;
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            RemovalReport& report = members[i].report;
+            if (!members[i].tried || report.outcome == RemovalReport::Outcome::NotAttempted) continue;
+            attempts[i].duration = duration;
+            if (unexpected) {
+                if (report.outcome != RemovalReport::Outcome::CheckFailed &&
+                    report.outcome != RemovalReport::Outcome::Removed)
+                    report.outcome = RemovalReport::Outcome::Failed;
+                attempts[i].unexpectedError = unexpected;
+            }
+            write(attempts[i], report);
+        }
+    };
+    try {
+        removal::RemoveGroup(members, connection, syntax, ui, focus, copyFolder);
+    } catch (const std::exception& error) {
+        writeAll(error.what());
+        throw;
+    }
+    writeAll(nullptr);
+    for (GroupMember& member : members) member.observer = nullptr;
 }
 
 void RemovalAudit::write(const AuditAttempt& attempt, const RemovalReport& report) noexcept {

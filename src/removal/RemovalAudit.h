@@ -34,6 +34,7 @@
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "RemoveExamCommand.h"
 #include "SystemLog.h"
@@ -112,6 +113,13 @@ public:
     // empty, keeps copies of the removed rows there (the record names the file).
     RemovalReport Remove(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
                          const std::string& copyFolder = {});
+
+    // RemoveGroup with the records of each examination tried, as Remove
+    // writes them for one: each is its own attempt, and its commit records
+    // are written as its group commits.
+    void RemoveGroup(std::vector<GroupMember>& members, ado::Connection& connection, ado::SavepointSyntax syntax,
+                     platform::Toolkit& ui, const std::function<void(std::size_t)>& focus,
+                     const std::string& copyFolder = {});
 
 private:
     class Commits;

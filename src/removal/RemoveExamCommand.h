@@ -2,7 +2,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "CascadeDelete.h"
 #include "Toolkit.h"
@@ -40,5 +43,29 @@ struct RemovalReport {
 void cmdAtualizar_Click(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
                         RemovalReport* report = nullptr, CascadeObserver* observer = nullptr,
                         const std::string& copyFolder = {});
+
+// One examination of a batch committed in groups (RemoveGroup).
+struct GroupMember {
+    std::string numeroExame;
+    RemovalReport report;
+    bool tried = false;  // false: a stop request came before it was started
+    CascadeObserver* observer = nullptr;
+};
+
+// Removes the examinations of members as cmdAtualizar_Click removes each one
+// (the same checks, questions, messages and statements), but commits them
+// together: the live sets of all of them in one transaction, then the "_BK"
+// sets of those whose live set was committed in another. Each examination's
+// cascade runs in its own savepoint (syntax, which must not be None), so that
+// one that fails is rolled back alone and the others go on. An examination is
+// removed only once both of its group's commits succeeded; a commit whose
+// reply was lost is looked for on a new connection, once for the group.
+// focus(i) is called before anything is done or told for members[i]. With
+// copyFolder not empty every examination's copy is on disk before the
+// group's commit and records the commit's end after it. Members after a stop
+// request (platform::StopRequested) are not started.
+void RemoveGroup(std::vector<GroupMember>& members, ado::Connection& connection, ado::SavepointSyntax syntax,
+                 platform::Toolkit& ui, const std::function<void(std::size_t)>& focus,
+                 const std::string& copyFolder = {});
 
 }  // namespace removal

@@ -87,6 +87,10 @@ TEST_F(CommandLineTest, RefusesWhatWasNotAskedForPlainly) {
         {{"--simular", "--ini", ini_, "--lista", fifo}, 2, "", "não é um arquivo comum"},
         {{"--confirmar", "--exame", "1001", "1002"}, 2, "", "argumento não reconhecido: 1002"},
         {{"--simular", "--formato", "xml", "--exame", "1001"}, 2, "", "formato desconhecido: xml"},
+        {{"--confirmar", "--lote", "--exame", "1001"}, 2, "", "--lote precisa de um valor"},
+        {{"--confirmar", "--lote", "0", "--exame", "1001"}, 2, "", "tamanho de lote inválido: 0 "},
+        {{"--confirmar", "--lote", "100001", "--exame", "1001"}, 2, "", "tamanho de lote inválido: 100001 "},
+        {{"--confirmar", "--lote", "2x", "--exame", "1001"}, 2, "", "tamanho de lote inválido: 2x "},
         {{"--simular", "--ini", ini_}, 2, "", "nenhum exame informado"},
         {{"--confirmar", "--ini", ini_, "--lista", temp_.file("nenhuma")},
          2,
@@ -190,6 +194,48 @@ TEST_F(CommandLineTest, AFailingExaminationIsReportedAndTheNextOnesStillRun) {
         EXPECT_EQ(CountRows(RowsOfExamination(*cn_, number, "")), 0u);
     const char* expected[] = {"removido", "falhou", "removido"};
     for (const char* outcome : expected) EXPECT_EQ(LogFields(receiver_.NextFinal()).at("resultado"), outcome);
+}
+
+// In groups (--lote) the table says of each examination, and the status
+// says of the run, what they say one examination at a time; the one that a
+// table outside the thirteen holds fails alone. The JSON says the same.
+TEST_F(CommandLineTest, AGroupedRunTellsWhatOneAtATimeTells) {
+    const SeedNumbers seed = FindSeedNumbers(*cn_);
+    const std::string held = seed.both.back();
+    const std::vector<std::string> numbers = {seed.both.front(), held,       seed.liveOnly.front(),
+                                              "nao-existe",      seed.twinsOnly.front()};
+    struct Run {
+        Outcome outcome;
+        Snapshot after;
+    };
+    int databases = 0;
+    auto runWith = [&](const std::string& lote, const std::string& formato) {
+        const std::string connectionString =
+            CreateSqliteExamDatabase(temp_.file("lote-" + std::to_string(++databases) + ".db"));
+        ado::Connection cn(connectionString);
+        cn.Open();
+        cn.Execute(
+            "CREATE TABLE Laudo_Externo (Id INTEGER NOT NULL PRIMARY KEY, Número_Exame VARCHAR(20) NOT NULL, "
+            "FOREIGN KEY (Número_Exame) REFERENCES Exame (Número_Exame))");
+        cn.Execute("INSERT INTO Laudo_Externo (Id, Número_Exame) VALUES (1, '" + held + "')");
+        const std::string ini = temp_.write("lote.ini", "[Quelvomir]\r\nCONN_SERVER=" + connectionString + "\r\n");
+        std::vector<std::string> args = {"--confirmar", "--ini", ini, "--lote", lote, "--formato", formato, "--"};
+        args.insert(args.end(), numbers.begin(), numbers.end());
+        Run result{run(args), {}};
+        result.after = TakeSnapshot(cn);
+        return result;
+    };
+    const Run alone = runWith("1", "tabela"), grouped = runWith("3", "tabela");
+    EXPECT_EQ(alone.outcome.status, 2);
+    EXPECT_NE(alone.outcome.out.find("Exame \"" + held + "\": falhou"), std::string::npos) << alone.outcome.out;
+    EXPECT_EQ(grouped.outcome.status, alone.outcome.status);
+    EXPECT_EQ(grouped.outcome.out, alone.outcome.out);
+    EXPECT_EQ(grouped.after, alone.after);
+    const auto json = nlohmann::json::parse(runWith("1000", "json").outcome.out);
+    const char* results[] = {"removido", "falhou", "removido", "nao_encontrado", "removido"};
+    for (std::size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(json["exames"][i]["resultado"], results[i]) << i;
+    EXPECT_EQ(json["exames"][1]["vivo"]["estado"], "desfeito");
+    EXPECT_EQ(json["resumo"]["removidos"], 3);
 }
 
 // What each list holds, whatever its line ends and encoding; the numbers

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -264,6 +265,75 @@ TEST_P(RemovalAuditSuite, StrictAuditCommitsNothingWhoseRecordIsLost) {
         EXPECT_EQ(CountRows(RowsOfExamination(*cn_, number, "")), c.live);
         EXPECT_EQ(CountRows(RowsOfExamination(*cn_, number, "_BK")), c.twins);
     }
+}
+
+// A group removes, tells and records each examination as removals one at a
+// time do, from a database in the same state: the one in the middle that a
+// table outside the thirteen holds in Exame is rolled back to its savepoint
+// alone, and the others are committed around it.
+TEST_P(RemovalAuditSuite, AGroupDoesForEachExaminationWhatOneAtATimeDoes) {
+    struct Run {
+        std::vector<removal::RemovalReport> reports;
+        std::vector<std::string> messages, finals, commits;  // messages and commits sorted
+        Snapshot after;
+    };
+    auto runOn = [&](bool grouped) {
+        ado::Connection cn(backend_->Fresh(Twins::Included));
+        cn.Open();
+        const SeedNumbers seed = FindSeedNumbers(cn);
+        const std::vector<std::string> numbers = {seed.both.front(), seed.both.back(), seed.liveOnly.front(),
+                                                  "nao-existe", seed.twinsOnly.front(), ""};
+        cn.Execute("CREATE TABLE Laudo_Externo (Id INTEGER NOT NULL PRIMARY KEY, Número_Exame VARCHAR(20) NOT NULL, "
+                   "FOREIGN KEY (Número_Exame) REFERENCES Exame (Número_Exame))");
+        cn.Execute("INSERT INTO Laudo_Externo (Id, Número_Exame) VALUES (1, '" + seed.both.back() + "')");
+        FakeToolkit ui;
+        Run run;
+        std::string current;
+        ui.onMessageBox = [&](const MessageBoxCall& call) { run.messages.push_back(current + ": " + call.prompt); };
+        if (grouped) {
+            std::vector<removal::GroupMember> members(numbers.size());
+            for (std::size_t i = 0; i < numbers.size(); ++i) members[i].numeroExame = numbers[i];
+            audit_.RemoveGroup(members, cn, cn.Savepoints(), ui, [&](std::size_t i) { current = numbers[i]; });
+            for (const auto& member : members) run.reports.push_back(member.report);
+        } else {
+            for (const std::string& number : numbers) {
+                current = number;
+                run.reports.push_back(audit_.Remove(number, cn, ui));
+            }
+        }
+        for (std::string record; !(record = receiver_.Next(false)).empty();) {
+            auto fields = LogFields(record);
+            std::string line;
+            for (const char* key : {"evento", "exame", "fase", "conjunto", "estado", "linhas", "resultado", "vivo",
+                                    "vivo_linhas", "bk", "bk_linhas", "vivo_falha", "bk_falha"})
+                if (fields.count(key)) line += std::string(key) + "=" + fields[key] + " ";
+            (fields["evento"] == "remocao_exame" ? run.finals : run.commits).push_back(line);
+        }
+        std::sort(run.messages.begin(), run.messages.end());
+        std::sort(run.commits.begin(), run.commits.end());
+        run.after = TakeSnapshot(cn);
+        return run;
+    };
+    const Run alone = runOn(false), grouped = runOn(true);
+    ASSERT_EQ(grouped.reports.size(), alone.reports.size());
+    for (std::size_t i = 0; i < alone.reports.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto &a = alone.reports[i], &g = grouped.reports[i];
+        EXPECT_EQ(g.outcome, a.outcome);
+        for (std::size_t s = 0; s < 2; ++s) {
+            EXPECT_EQ(g.sets[s].end, a.sets[s].end);
+            EXPECT_EQ(g.sets[s].failedAt, a.sets[s].failedAt);
+            EXPECT_EQ(g.sets[s].error, a.sets[s].error);
+            ASSERT_EQ(g.sets[s].removed.size(), a.sets[s].removed.size());
+            for (std::size_t t = 0; t < a.sets[s].removed.size(); ++t)
+                EXPECT_EQ(g.sets[s].removed[t].rows, a.sets[s].removed[t].rows);
+        }
+    }
+    EXPECT_EQ(alone.reports[1].sets[0].failedAt, "Exame");
+    EXPECT_EQ(grouped.messages, alone.messages);
+    EXPECT_EQ(grouped.finals, alone.finals);
+    EXPECT_EQ(grouped.commits, alone.commits);
+    EXPECT_EQ(grouped.after, alone.after);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, RemovalAuditSuite, ::testing::Values(SqliteExamBackend()), DatabaseName);
