@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -209,7 +210,7 @@ TEST_F(CommandLineTest, AGroupedRunTellsWhatOneAtATimeTells) {
         Snapshot after;
     };
     int databases = 0;
-    auto runWith = [&](const std::string& lote, const std::string& formato) {
+    auto runWith = [&](const std::string& lote, const std::string& formato, const std::string& copies = "") {
         const std::string connectionString =
             CreateSqliteExamDatabase(temp_.file("lote-" + std::to_string(++databases) + ".db"));
         ado::Connection cn(connectionString);
@@ -219,7 +220,9 @@ TEST_F(CommandLineTest, AGroupedRunTellsWhatOneAtATimeTells) {
             "FOREIGN KEY (Número_Exame) REFERENCES Exame (Número_Exame))");
         cn.Execute("INSERT INTO Laudo_Externo (Id, Número_Exame) VALUES (1, '" + held + "')");
         const std::string ini = temp_.write("lote.ini", "[Quelvomir]\r\nCONN_SERVER=" + connectionString + "\r\n");
-        std::vector<std::string> args = {"--confirmar", "--ini", ini, "--lote", lote, "--formato", formato, "--"};
+        std::vector<std::string> args = {"--confirmar", "--ini", ini, "--lote", lote, "--formato", formato};
+        if (!copies.empty()) args.insert(args.end(), {"--copia", copies});
+        args.push_back("--");
         args.insert(args.end(), numbers.begin(), numbers.end());
         Run result{run(args), {}};
         result.after = TakeSnapshot(cn);
@@ -231,7 +234,17 @@ TEST_F(CommandLineTest, AGroupedRunTellsWhatOneAtATimeTells) {
     EXPECT_EQ(grouped.outcome.status, alone.outcome.status);
     EXPECT_EQ(grouped.outcome.out, alone.outcome.out);
     EXPECT_EQ(grouped.after, alone.after);
-    const auto json = nlohmann::json::parse(runWith("1000", "json").outcome.out);
+    // With copies, each examination removed has its own, which records both commits.
+    const std::string copies = temp_.file("copias");
+    std::filesystem::create_directory(copies);
+    const auto json = nlohmann::json::parse(runWith("1000", "json", copies).outcome.out);
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(copies)) {
+        const auto copy = nlohmann::json::parse(std::ifstream(entry.path()));
+        ++files;
+        for (const auto& set : copy["conjuntos"]) EXPECT_EQ(set["estado"], "confirmado") << entry.path();
+    }
+    EXPECT_EQ(files, 3u);
     const char* results[] = {"removido", "falhou", "removido", "nao_encontrado", "removido"};
     for (std::size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(json["exames"][i]["resultado"], results[i]) << i;
     EXPECT_EQ(json["exames"][1]["vivo"]["estado"], "desfeito");

@@ -502,6 +502,34 @@ TEST_F(ServerFaults, ACommitWhoseReplyIsLostIsFoundOutOnANewConnection) {
     }
 }
 
+// The reply to a group's live commit is lost: one look on a new connection
+// settles it for every examination of the group, and each is reported and
+// left as that look found the group.
+TEST_F(ServerFaults, AGroupCommitWhoseReplyIsLostIsFoundOutForTheWholeGroup) {
+    const std::vector<std::string> numbers = {"1001", "1002", "1003"};
+    for (const bool reachesServer : {false, true}) {
+        SCOPED_TRACE(reachesServer);
+        ado::Connection cn(server().ConnectionString() + ";Command Timeout=2");
+        cn.Open();
+        FakeToolkit ui;
+        std::vector<removal::GroupMember> members(numbers.size());
+        for (std::size_t i = 0; i < numbers.size(); ++i) members[i].numeroExame = numbers[i];
+        faults::odbc::LoseNextCommitReply(reachesServer);
+        removal::RemoveGroup(members, cn, cn.Savepoints(), ui, [](std::size_t) {});
+        faults::odbc::Disarm();
+        for (const auto& member : members) {
+            SCOPED_TRACE(member.numeroExame);
+            EXPECT_EQ(removal::SetEndToken(member.report.sets[0].end),
+                      reachesServer ? "confirmado_verificado" : "desfeito_verificado");
+            // The lost session leaves the twins' transaction unable to begin.
+            EXPECT_EQ(removal::SetEndToken(member.report.sets[1].end), reachesServer ? "desfeito" : "nao_executado");
+            EXPECT_EQ(member.report.outcome, removal::RemovalReport::Outcome::Failed);
+            EXPECT_EQ(server().RunSql("SELECT COUNT(*) FROM Exame WHERE Número_Exame = '" + member.numeroExame + "'"),
+                      reachesServer ? "0\n" : "1\n");
+        }
+    }
+}
+
 // Something below the database class throws (here a failed allocation in the
 // third delete): the cascade still reports the table and rolls back.
 TEST_F(ServerFaults, AnyFailureInsideTheCascadeIsReportedAndRolledBack) {
