@@ -7,6 +7,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
+#include <map>
+#include <numeric>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -125,6 +129,121 @@ TEST(AuditFaults, ACommitIsOnRecordWhateverEndsTheProgramAfterIt) {
         EXPECT_EQ(Steps(receiver), c.steps);
         EXPECT_EQ(server.RunSql("SELECT COUNT(*) FROM Exame WHERE Número_Exame = '1001'"), "0\n");
         EXPECT_EQ(server.RunSql(twinRows), twinsBefore);
+    }
+}
+
+// A log that passes each record on and, once it has written its pauseAt-th,
+// tells the parent and waits there to be killed.
+class PausingLog : public platform::SystemLog {
+public:
+    PausingLog(const std::string& path, int pauseAt, ChildProcess& self)
+        : log_(path), pauseAt_(pauseAt), self_(self) {}
+    bool Write(platform::LogSeverity severity, platform::LogEvent event, std::string_view line) noexcept override {
+        const bool written = log_.Write(severity, event, line);
+        if (++count_ == pauseAt_) {
+            try {
+                self_.Say("pausa\n");
+                self_.Await();
+            } catch (...) {
+            }
+        }
+        return written;
+    }
+
+private:
+    platform::LocalSyslog log_;
+    int pauseAt_, count_ = 0;
+    ChildProcess& self_;
+};
+
+// A grouped run (--lote 2, two groups) killed (SIGKILL) just after each
+// record it writes, on SQLite and on MariaDB: each examination's live set
+// and _BK set are each whole or absent, a set that is gone has the record
+// written before its commit, and one recorded as committed is gone.
+TEST(AuditFaults, AGroupedRunKilledAfterAnyRecordLeavesEachSetWholeOrAbsent) {
+    TempDir dir;
+    struct Engine {
+        const char* name;
+        std::function<std::string()> fresh;  // a new database, its connection string
+        std::vector<int> pauses;             // the records after which it is killed
+    };
+    // Every record of the run: per examination 2 per set and its final one.
+    std::vector<int> everyRecord(20);
+    std::iota(everyRecord.begin(), everyRecord.end(), 1);
+    int files = 0;
+    const Engine engines[] = {
+        {"SQLite",
+         [&] { return testing_support::CreateSqliteExamDatabase(dir.file("lote-" + std::to_string(++files) + ".db")); },
+         everyRecord},
+        {"MariaDB",
+         [&] {
+             MariaDbServer& server = MariaDbServer::Shared();
+             std::string load = "DROP DATABASE IF EXISTS " + server.database() + "; CREATE DATABASE " +
+                                server.database() + " CHARACTER SET utf8mb4; USE " + server.database() + ";";
+             for (const auto& file : {testing_support::ExamSchemaFile(), testing_support::ExamSeedFile()})
+                 for (const auto& statement : testing_support::SqlStatements(file)) load += statement;
+             server.RunSql(load);
+             return server.ConnectionString();
+         },
+         // The server is slower to reload: just before and just after each
+         // commit of the run, and after each group's final records.
+         {2, 3, 6, 7, 9, 10, 12, 13, 16, 17, 20}},
+    };
+    using testing_support::Snapshot;
+    for (const Engine& engine : engines) {
+        for (const int pauseAt : engine.pauses) {
+            SCOPED_TRACE(std::string(engine.name) + " killed after record " + std::to_string(pauseAt));
+            const std::string connectionString = engine.fresh();
+            std::vector<std::string> numbers;
+            std::map<std::string, Snapshot> before;  // number + suffix -> its rows
+            {
+                ado::Connection cn(connectionString);
+                cn.Open();
+                const auto seed = testing_support::FindSeedNumbers(cn);
+                numbers = {seed.both.front(), seed.liveOnly.front(), seed.both.back(), seed.twinsOnly.front()};
+                for (const auto& number : numbers)
+                    for (const std::string suffix : {"", "_BK"})
+                        before[number + suffix] = testing_support::RowsOfExamination(cn, number, suffix);
+            }
+            const std::string ini = IniFor(dir, connectionString);
+            LogReceiver receiver;
+            ChildProcess tool([&](ChildProcess& self) {
+                std::vector<std::string> args = {"remover-exame", "--ini", ini, "--confirmar", "--lote", "2", "--"};
+                args.insert(args.end(), numbers.begin(), numbers.end());
+                std::vector<const char*> argv;
+                for (const auto& a : args) argv.push_back(a.c_str());
+                PausingLog log(receiver.path(), pauseAt, self);
+                std::istringstream in;
+                std::ostringstream out, err;
+                return app::RunCommandLine(static_cast<int>(argv.size()), argv.data(), {in, out, err, false}, &log);
+            });
+            ASSERT_TRUE(tool.WaitFor("pausa", 30s)) << tool.Output();
+            tool.Kill();
+
+            std::set<std::string> recordedBefore, recordedCommitted;  // number + suffix
+            for (std::string record; !(record = receiver.Next(false)).empty();) {
+                auto f = LogFields(record);
+                if (f["evento"] != "remocao_exame_conjunto") continue;
+                const std::string set = f["exame"].substr(1, f["exame"].size() - 2) + (f["conjunto"] == "bk" ? "_BK" : "");
+                if (f["fase"] == "antes") recordedBefore.insert(set);
+                if (f["estado"] == "confirmado") recordedCommitted.insert(set);
+            }
+            ado::Connection cn(connectionString);
+            cn.Open();
+            for (const auto& number : numbers) {
+                for (const std::string suffix : {"", "_BK"}) {
+                    SCOPED_TRACE(number + suffix);
+                    const Snapshot now = testing_support::RowsOfExamination(cn, number, suffix);
+                    const bool had = testing_support::CountRows(before[number + suffix]) > 0;
+                    const bool absent = testing_support::CountRows(now) == 0;
+                    EXPECT_TRUE(absent || now == before[number + suffix]) << "half a set";
+                    const bool recorded = recordedBefore.count(number + suffix) > 0;
+                    const bool committed = recordedCommitted.count(number + suffix) > 0;
+                    EXPECT_TRUE(!had || !absent || recorded) << "gone without a record";
+                    EXPECT_TRUE(!had || absent || !committed) << "recorded as committed, still there";
+                }
+            }
+        }
     }
 }
 
