@@ -1,14 +1,19 @@
 // Removing a batch of examinations listed in a file through the command line
-// (--confirmar, in this process, audit records included), against the same
-// statements sent straight to the engine in the same run: SQLite through the
-// sqlite3 library, and the private MariaDB server through a raw ODBC loop.
+// (--confirmar --lote N, in this process, audit records included), against the
+// same statements sent straight to the engine in the same grouping in the same
+// run: SQLite through the sqlite3 library, and the private MariaDB server
+// through a raw ODBC loop.
 //
-//   remover-batch-bench [examinations=20000] [removals=2000] [sqlite|mariadb|both=both]
+//   remover-batch-bench [examinations=20000] [removals=2000] [sqlite|mariadb|both=both] [groups=1,10,100,1000]
 //
 // The full size of the report is 100000 examinations (both sets) and 10000
-// removals. Each side removes its own examinations (interleaved over the
-// whole range), each in two transactions (live tables, then the twins),
-// after the same existence check; the sides take turns in ten slices.
+// removals per group size. Each side removes its own examinations
+// (interleaved over the whole range, apart for each group size). With N = 1
+// each examination takes two transactions (live tables, then the twins) after
+// its existence check; with N > 1 the checks of N examinations come first,
+// then one transaction for their live tables and one for their twins, each
+// examination's statements between a savepoint and its release. The sides
+// take turns in ten slices.
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
@@ -106,14 +111,17 @@ struct Side {
 };
 
 // The program: remover-exame --confirmar --ini <ini> --lista <list>.
-Side throughProgram(const std::string& ini, const std::string& list, long count, LogDrain& drain) {
+Side throughProgram(const std::string& ini, const std::string& list, long count, std::size_t group,
+                    LogDrain& drain) {
     platform::LocalSyslog log(drain.path());
     std::ifstream in;
     std::ofstream out("/dev/null"), err("/dev/null");
-    const char* argv[] = {"remover-exame", "--confirmar", "--ini", ini.c_str(), "--lista", list.c_str()};
+    const std::string lote = std::to_string(group);
+    const char* argv[] = {"remover-exame", "--confirmar", "--ini",      ini.c_str(),
+                          "--lista",       list.c_str(),  "--lote",     lote.c_str()};
     const double cpu = threadCpu();
     const auto start = Clock::now();
-    const int status = app::RunCommandLine(6, argv, {in, out, err, false}, &log);
+    const int status = app::RunCommandLine(8, argv, {in, out, err, false}, &log);
     const double took = seconds(start);
     ado::Connection& connection = DE::Instance().Conexão_Atual();
     if (connection.State() == ado::adStateOpen) connection.Close();
@@ -122,9 +130,15 @@ Side throughProgram(const std::string& ini, const std::string& list, long count,
     return {took, count, threadCpu() - cpu};
 }
 
-// The same statements straight to sqlite3: the existence check, then each
-// set's cascade (rewritten as the provider rewrites it) in one transaction.
-Side rawSqlite(const std::string& path, const std::vector<std::string>& numbers) {
+// The group's statements around one examination's cascade: nothing for
+// N = 1, a savepoint and its release otherwise.
+std::string savepointStatement(std::size_t group, const char* verb, std::size_t k) {
+    return group == 1 ? std::string() : std::string(verb) + " exame_" + std::to_string(k + 1);
+}
+
+// The same statements straight to sqlite3: the existence checks, then each
+// set's cascades (rewritten as the provider rewrites them) in one transaction.
+Side rawSqlite(const std::string& path, const std::vector<std::string>& numbers, std::size_t group) {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     sqlite3_busy_timeout(db, 30000);
@@ -140,15 +154,22 @@ Side rawSqlite(const std::string& path, const std::vector<std::string>& numbers)
     };
     const double cpu = threadCpu();
     const auto start = Clock::now();
-    for (const std::string& number : numbers) {
-        if (count(removal::ExistenceQuery(number, removal::kLiveTables)) == 0 &&
-            count(removal::ExistenceQuery(number, removal::kBackupTables)) == 0)
-            throw std::runtime_error("examination " + number + " not found");
+    for (std::size_t from = 0; from < numbers.size(); from += group) {
+        const std::vector<std::string> members(numbers.begin() + static_cast<std::ptrdiff_t>(from),
+                                               numbers.begin() + static_cast<std::ptrdiff_t>(std::min(numbers.size(), from + group)));
+        for (const std::string& number : members)
+            if (count(removal::ExistenceQuery(number, removal::kLiveTables)) == 0 &&
+                count(removal::ExistenceQuery(number, removal::kBackupTables)) == 0)
+                throw std::runtime_error("examination " + number + " not found");
         for (std::string_view suffix : {removal::kLiveTables, removal::kBackupTables}) {
             bench::exec(db, "BEGIN IMMEDIATE");
-            for (const auto& statement : removal::kCascadeStatements) {
-                const std::string text = removal::CascadeStatementText(statement, number, suffix);
-                bench::exec(db, ado::RewriteDeleteJoin(text).value_or(text));
+            for (std::size_t k = 0; k < members.size(); ++k) {
+                if (group > 1) bench::exec(db, savepointStatement(group, "SAVEPOINT", k));
+                for (const auto& statement : removal::kCascadeStatements) {
+                    const std::string text = removal::CascadeStatementText(statement, members[k], suffix);
+                    bench::exec(db, ado::RewriteDeleteJoin(text).value_or(text));
+                }
+                if (group > 1) bench::exec(db, savepointStatement(group, "RELEASE SAVEPOINT", k));
             }
             bench::exec(db, "COMMIT");
         }
@@ -158,13 +179,14 @@ Side rawSqlite(const std::string& path, const std::vector<std::string>& numbers)
     return {took, static_cast<long>(numbers.size()), threadCpu() - cpu};
 }
 
-// Interleaved numbers over 1..examinations: the program's and the raw side's.
-void chooseNumbers(long examinations, long removals, std::vector<std::string>& program,
+// Interleaved numbers over 1..examinations: the program's and the raw side's
+// for the run-th of runs group sizes.
+void chooseNumbers(long examinations, long removals, long run, long runs, std::vector<std::string>& program,
                    std::vector<std::string>& raw) {
-    const long step = examinations / (2 * removals);
+    const long step = examinations / (2 * runs * removals);
     for (long i = 0; i < removals; ++i) {
-        program.push_back(std::to_string(1 + 2 * i * step));
-        raw.push_back(std::to_string(1 + (2 * i + 1) * step));
+        program.push_back(std::to_string(1 + (2 * runs * i + 2 * run) * step));
+        raw.push_back(std::to_string(1 + (2 * runs * i + 2 * run + 1) * step));
     }
 }
 
@@ -187,7 +209,7 @@ struct Sides {
     Side raw{0, 0, 0};
 };
 
-Sides takeTurns(const std::vector<std::string>& program, const std::vector<std::string>& raw,
+Sides takeTurns(const std::vector<std::string>& program, const std::vector<std::string>& raw, std::size_t group,
                 const std::function<Side(const std::vector<std::string>&)>& rawSide, const fs::path& dir,
                 const std::string& ini, LogDrain& drain) {
     Sides sides;
@@ -203,7 +225,7 @@ Sides takeTurns(const std::vector<std::string>& program, const std::vector<std::
         const std::vector<std::string> theirs(raw.begin() + from, raw.begin() + to);
         const std::string list = writeList(dir / ("lista-" + std::to_string(k) + ".txt"), mine);
         if (k % 2 == 0) add(sides.raw, rawSide(theirs));
-        add(sides.program, throughProgram(ini, list, static_cast<long>(mine.size()), drain));
+        add(sides.program, throughProgram(ini, list, static_cast<long>(mine.size()), group, drain));
         if (k % 2 == 1) add(sides.raw, rawSide(theirs));
     }
     return sides;
@@ -215,27 +237,49 @@ std::string writeIni(const fs::path& path, const std::string& connectionString) 
     return path.string();
 }
 
-void report(const char* engine, const Side& program, const Side& raw, long records) {
+void report(const char* engine, std::size_t group, const Side& program, const Side& raw, long records,
+            double firstRate) {
     std::printf(
-        "%s: %ld examinations through --confirmar in %.2f s (%.1f examinations/s; CPU %.2f s), %ld audit "
-        "records\n",
-        engine, program.examinations, program.seconds, program.rate(), program.cpu, records);
-    std::printf("%s: %ld examinations, same statements %s in %.2f s (%.1f examinations/s; CPU %.2f s)\n",
-                engine, raw.examinations,
+        "%s --lote %zu: %ld examinations through --confirmar in %.2f s (%.1f examinations/s; CPU %.2f s), %ld "
+        "audit records; %.1fx the rate of --lote 1\n",
+        engine, group, program.examinations, program.seconds, program.rate(), program.cpu, records,
+        program.rate() / firstRate);
+    std::printf("%s --lote %zu: %ld examinations, same statements %s in %.2f s (%.1f examinations/s; CPU %.2f s)\n",
+                engine, group, raw.examinations,
                 std::strcmp(engine, "SQLite") == 0 ? "through sqlite3" : "through raw ODBC", raw.seconds,
                 raw.rate(), raw.cpu);
-    std::printf("%s: ratio raw/program %.3f in time (goal <= 1.2), %.3f in CPU\n", engine,
+    std::printf("%s --lote %zu: ratio raw/program %.3f in time (goal <= 1.2), %.3f in CPU\n", engine, group,
                 raw.rate() / program.rate(), program.cpu / raw.cpu);
+    std::fflush(stdout);
 }
 
-void benchSqlite(const fs::path& dir, long examinations, long removals) {
+// Each group size in turn, on examinations of its own.
+void runGroups(const char* engine, long examinations, long removals, const std::vector<std::size_t>& groups,
+               const std::function<Side(const std::vector<std::string>&, std::size_t)>& rawSide,
+               const fs::path& dir, const std::string& ini, LogDrain& drain) {
+    double firstRate = 0;
+    for (std::size_t run = 0; run < groups.size(); ++run) {
+        std::vector<std::string> program, raw;
+        chooseNumbers(examinations, removals, static_cast<long>(run), static_cast<long>(groups.size()), program,
+                      raw);
+        const long before = drain.records();
+        const Sides sides = takeTurns(
+            program, raw, groups[run],
+            [&](const std::vector<std::string>& numbers) { return rawSide(numbers, groups[run]); }, dir, ini,
+            drain);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (run == 0) firstRate = groups[run] == 1 ? sides.program.rate() : 0;
+        report(engine, groups[run], sides.program, sides.raw, drain.records() - before,
+               firstRate > 0 ? firstRate : sides.program.rate());
+    }
+}
+
+void benchSqlite(const fs::path& dir, long examinations, long removals, const std::vector<std::size_t>& groups) {
     const std::string db = (dir / "exames.db").string();
     auto start = Clock::now();
     bench::buildDatabase(db, examinations);
     std::printf("SQLite: built %ld examinations (both sets) in %.1f s, %.0f MB\n", examinations,
                 seconds(start), fs::file_size(db) / 1e6);
-    std::vector<std::string> program, raw;
-    chooseNumbers(examinations, removals, program, raw);
     const std::string ini = writeIni(dir / "Quelvomir.INI", "Provider=SQLite;Data Source=" + db);
     {
         // Read the whole file once, so neither side pays for the page cache.
@@ -245,11 +289,10 @@ void benchSqlite(const fs::path& dir, long examinations, long removals) {
         }
     }
     LogDrain drain((dir / "log").string());
-    const Sides sides = takeTurns(
-        program, raw, [&](const std::vector<std::string>& numbers) { return rawSqlite(db, numbers); }, dir,
-        ini, drain);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    report("SQLite", sides.program, sides.raw, drain.records());
+    runGroups(
+        "SQLite", examinations, removals, groups,
+        [&](const std::vector<std::string>& numbers, std::size_t group) { return rawSqlite(db, numbers, group); },
+        dir, ini, drain);
 }
 
 #ifdef REMOVER_BENCH_MARIADB
@@ -310,24 +353,31 @@ private:
     SQLHDBC dbc_ = SQL_NULL_HDBC;
 };
 
-Side rawMariaDb(const std::string& connectionString, const std::vector<std::string>& numbers) {
+Side rawMariaDb(const std::string& connectionString, const std::vector<std::string>& numbers, std::size_t group) {
     RawOdbc raw(connectionString);
     const double cpu = threadCpu();
     const auto start = Clock::now();
-    for (const std::string& number : numbers) {
-        if (raw.Run(removal::ExistenceQuery(number, removal::kLiveTables), true) == 0 &&
-            raw.Run(removal::ExistenceQuery(number, removal::kBackupTables), true) == 0)
-            throw std::runtime_error("examination " + number + " not found");
+    for (std::size_t from = 0; from < numbers.size(); from += group) {
+        const std::vector<std::string> members(numbers.begin() + static_cast<std::ptrdiff_t>(from),
+                                               numbers.begin() + static_cast<std::ptrdiff_t>(std::min(numbers.size(), from + group)));
+        for (const std::string& number : members)
+            if (raw.Run(removal::ExistenceQuery(number, removal::kLiveTables), true) == 0 &&
+                raw.Run(removal::ExistenceQuery(number, removal::kBackupTables), true) == 0)
+                throw std::runtime_error("examination " + number + " not found");
         for (std::string_view suffix : {removal::kLiveTables, removal::kBackupTables}) {
-            for (const auto& statement : removal::kCascadeStatements)
-                raw.Run(removal::CascadeStatementText(statement, number, suffix));
+            for (std::size_t k = 0; k < members.size(); ++k) {
+                if (group > 1) raw.Run(savepointStatement(group, "SAVEPOINT", k));
+                for (const auto& statement : removal::kCascadeStatements)
+                    raw.Run(removal::CascadeStatementText(statement, members[k], suffix));
+                if (group > 1) raw.Run(savepointStatement(group, "RELEASE SAVEPOINT", k));
+            }
             raw.Commit();
         }
     }
     return {seconds(start), static_cast<long>(numbers.size()), threadCpu() - cpu};
 }
 
-void benchMariaDb(const fs::path& dir, long examinations, long removals) {
+void benchMariaDb(const fs::path& dir, long examinations, long removals, const std::vector<std::size_t>& groups) {
     auto start = Clock::now();
     testing_support::MariaDbServer server;
     server.RunSql("CREATE DATABASE IF NOT EXISTS " + server.database() + " CHARACTER SET utf8mb4;");
@@ -339,17 +389,15 @@ void benchMariaDb(const fs::path& dir, long examinations, long removals) {
     std::printf("MariaDB: started the server and loaded %ld examinations (both sets) in %.1f s\n",
                 examinations, seconds(start));
 
-    std::vector<std::string> program, raw;
-    chooseNumbers(examinations, removals, program, raw);
     const std::string ini = writeIni(dir / "Quelvomir-mariadb.INI", server.ConnectionString());
     LogDrain drain((dir / "log-mariadb").string());
     const std::string connectionString = server.ConnectionString();
-    const Sides sides = takeTurns(
-        program, raw,
-        [&](const std::vector<std::string>& numbers) { return rawMariaDb(connectionString, numbers); }, dir,
-        ini, drain);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    report("MariaDB", sides.program, sides.raw, drain.records());
+    runGroups(
+        "MariaDB", examinations, removals, groups,
+        [&](const std::vector<std::string>& numbers, std::size_t group) {
+            return rawMariaDb(connectionString, numbers, group);
+        },
+        dir, ini, drain);
 }
 #endif
 
@@ -360,8 +408,13 @@ int main(int argc, char** argv) {
         const long examinations = argc > 1 ? std::atol(argv[1]) : 20000;
         const long removals = argc > 2 ? std::atol(argv[2]) : 2000;
         const std::string engines = argc > 3 ? argv[3] : "both";
-        if (removals < 1 || examinations < 2 * removals)
-            throw std::runtime_error("too few examinations for that many removals");
+        std::vector<std::size_t> groups;
+        std::stringstream list(argc > 4 ? argv[4] : "1,10,100,1000");
+        for (std::string item; std::getline(list, item, ',');) groups.push_back(std::stoul(item));
+        if (groups.empty() || std::find(groups.begin(), groups.end(), 0u) != groups.end())
+            throw std::runtime_error("group sizes are numbers from 1, separated by commas");
+        if (removals < 1 || examinations < 2 * static_cast<long>(groups.size()) * removals)
+            throw std::runtime_error("too few examinations for that many removals of each group size");
 
         const fs::path dir = fs::temp_directory_path() / ("remover-batch-bench-" + std::to_string(getpid()));
         fs::create_directories(dir);
@@ -370,9 +423,9 @@ int main(int argc, char** argv) {
             ~Cleanup() { fs::remove_all(dir); }
         } cleanup{dir};
 
-        if (engines != "mariadb") benchSqlite(dir, examinations, removals);
+        if (engines != "mariadb") benchSqlite(dir, examinations, removals, groups);
 #ifdef REMOVER_BENCH_MARIADB
-        if (engines != "sqlite") benchMariaDb(dir, examinations, removals);
+        if (engines != "sqlite") benchMariaDb(dir, examinations, removals, groups);
 #else
         if (engines != "sqlite") std::printf("MariaDB: not built (needs the test support library)\n");
 #endif
