@@ -162,13 +162,24 @@ public:
                 pending.push_back(i);
                 continue;
             }
-            const bool alone = reportOf(i).end == CascadeReport::End::RolledBack;
+            const CascadeReport& report = reportOf(i);
+            const bool interrupted = report.failedAt == "interrompido";
+            const bool alone = report.end == CascadeReport::End::RolledBack && !interrupted;
+            const std::string error = report.error;
             ended(i, false);
             if (alone) continue;
-            // The examination could not be undone alone: the whole group is,
-            // those before it and those not yet run.
-            abandon(pending, std::vector<std::size_t>(going.begin() + static_cast<std::ptrdiff_t>(k) + 1, going.end()),
-                    members_[i].numeroExame);
+            // Asked to stop, the set under way is rolled back, here the
+            // group's: nothing of it is committed and the rest is not run.
+            // An examination that could not be undone alone takes the whole
+            // group with it too.
+            const std::vector<std::size_t> rest(going.begin() + static_cast<std::ptrdiff_t>(k) + 1, going.end());
+            if (interrupted)
+                abandon(pending, rest, "interrompido", error, false);
+            else
+                abandon(pending, rest, "confirmacao",
+                        "o exame '" + members_[i].numeroExame +
+                            "' não pôde ser desfeito sozinho, e o lote inteiro foi desfeito",
+                        true);
             return {};
         }
         return commit(pending);
@@ -187,20 +198,22 @@ private:
         }
     }
 
+    // Rolls the group's transaction back: every examination pending in it,
+    // and those not yet run, end with failedAt and error; tell: the operator
+    // is told each, as a failed commit.
     void abandon(const std::vector<std::size_t>& pending, const std::vector<std::size_t>& notRun,
-                 const std::string& cause) {
+                 const std::string& failedAt, const std::string& error, bool tell) {
         clsADO ado;
         const bool undone = !connection_.InTransaction() || ado.TransaçãoCancelar(connection_);
-        const std::string error = "o exame '" + cause + "' não pôde ser desfeito sozinho, e o lote inteiro foi desfeito";
         for (const auto* group : {&pending, &notRun}) {
             for (std::size_t i : *group) {
                 CascadeReport& report = reportOf(i);
                 if (group == &notRun) report = CascadeReport{};
-                report.failedAt = "confirmacao";
+                report.failedAt = failedAt;
                 report.error = error;
                 report.end = undone ? CascadeReport::End::RolledBack : CascadeReport::End::RollbackFailed;
                 focus_(i);
-                ShowCascadeFailure(ui_, "Ao confirmar a remoção em '" + root_, error);
+                if (tell) ShowCascadeFailure(ui_, "Ao confirmar a remoção em '" + root_, error);
                 ended(i, group == &pending);
             }
         }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <map>
 #include <regex>
@@ -16,6 +17,7 @@
 #include "FakeToolkit.h"
 #include "LogReceiver.h"
 #include "RemovalAudit.h"
+#include "StopRequest.h"
 #include "SystemLog.h"
 #include "TempDir.h"
 #include "ado/Connection.h"
@@ -334,6 +336,33 @@ TEST_P(RemovalAuditSuite, AGroupDoesForEachExaminationWhatOneAtATimeDoes) {
     EXPECT_EQ(grouped.finals, alone.finals);
     EXPECT_EQ(grouped.commits, alone.commits);
     EXPECT_EQ(grouped.after, alone.after);
+}
+
+// Asked to stop while a group's live set runs: the group's transaction is
+// rolled back whole, the examination done before the request included, and
+// each examination says it was interrupted.
+TEST_P(RemovalAuditSuite, AStopRollsBackTheGroupsSetUnderWayWhole) {
+    const SeedNumbers seed = FindSeedNumbers(*cn_);
+    const std::vector<std::string> numbers = {seed.both.front(), seed.liveOnly.front(), seed.both.back()};
+    const Snapshot before = TakeSnapshot(*cn_);
+    std::vector<removal::GroupMember> members(numbers.size());
+    for (std::size_t i = 0; i < numbers.size(); ++i) members[i].numeroExame = numbers[i];
+    const platform::StopRequests stopRequests;
+    std::size_t focused = 0;
+    FakeToolkit ui;
+    // The checks focus on each examination once; then the live set's second
+    // cascade is about to begin.
+    audit_.RemoveGroup(members, *cn_, cn_->Savepoints(), ui, [&](std::size_t) {
+        if (++focused == numbers.size() + 2) std::raise(SIGTERM);
+    });
+    EXPECT_EQ(TakeSnapshot(*cn_), before);
+    for (const auto& member : members) {
+        SCOPED_TRACE(member.numeroExame);
+        EXPECT_EQ(member.report.outcome, removal::RemovalReport::Outcome::Failed);
+        EXPECT_EQ(member.report.sets[0].end, removal::CascadeReport::End::RolledBack);
+        EXPECT_EQ(member.report.sets[0].failedAt, "interrompido");
+        EXPECT_EQ(member.report.sets[1].end, removal::CascadeReport::End::NotRun);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, RemovalAuditSuite, ::testing::Values(SqliteExamBackend()), DatabaseName);
