@@ -4,7 +4,8 @@
 // run: SQLite through the sqlite3 library, and the private MariaDB server
 // through a raw ODBC loop.
 //
-//   remover-batch-bench [examinations=20000] [removals=2000] [sqlite|mariadb|both=both] [groups=1,10,100,1000]
+//   remover-batch-bench [examinations=20000] [removals=2000] [sqlite|mariadb|both=both]
+//   [groups=1,10,100,1000]
 //
 // The full size of the report is 100000 examinations (both sets) and 10000
 // removals per group size. Each side removes its own examinations
@@ -117,8 +118,8 @@ Side throughProgram(const std::string& ini, const std::string& list, long count,
     std::ifstream in;
     std::ofstream out("/dev/null"), err("/dev/null");
     const std::string lote = std::to_string(group);
-    const char* argv[] = {"remover-exame", "--confirmar", "--ini",      ini.c_str(),
-                          "--lista",       list.c_str(),  "--lote",     lote.c_str()};
+    const char* argv[] = {"remover-exame", "--confirmar", "--ini",  ini.c_str(),
+                          "--lista",       list.c_str(),  "--lote", lote.c_str()};
     const double cpu = threadCpu();
     const auto start = Clock::now();
     const int status = app::RunCommandLine(8, argv, {in, out, err, false}, &log);
@@ -155,8 +156,9 @@ Side rawSqlite(const std::string& path, const std::vector<std::string>& numbers,
     const double cpu = threadCpu();
     const auto start = Clock::now();
     for (std::size_t from = 0; from < numbers.size(); from += group) {
-        const std::vector<std::string> members(numbers.begin() + static_cast<std::ptrdiff_t>(from),
-                                               numbers.begin() + static_cast<std::ptrdiff_t>(std::min(numbers.size(), from + group)));
+        const std::vector<std::string> members(
+            numbers.begin() + static_cast<std::ptrdiff_t>(from),
+            numbers.begin() + static_cast<std::ptrdiff_t>(std::min(numbers.size(), from + group)));
         for (const std::string& number : members)
             if (count(removal::ExistenceQuery(number, removal::kLiveTables)) == 0 &&
                 count(removal::ExistenceQuery(number, removal::kBackupTables)) == 0)
@@ -209,9 +211,9 @@ struct Sides {
     Side raw{0, 0, 0};
 };
 
-Sides takeTurns(const std::vector<std::string>& program, const std::vector<std::string>& raw, std::size_t group,
-                const std::function<Side(const std::vector<std::string>&)>& rawSide, const fs::path& dir,
-                const std::string& ini, LogDrain& drain) {
+Sides takeTurns(const std::vector<std::string>& program, const std::vector<std::string>& raw,
+                std::size_t group, const std::function<Side(const std::vector<std::string>&)>& rawSide,
+                const fs::path& dir, const std::string& ini, LogDrain& drain) {
     Sides sides;
     const std::size_t slices = std::min(kSlices, program.size());
     auto add = [](Side& total, const Side& part) {
@@ -240,14 +242,16 @@ std::string writeIni(const fs::path& path, const std::string& connectionString) 
 void report(const char* engine, std::size_t group, const Side& program, const Side& raw, long records,
             double firstRate) {
     std::printf(
-        "%s --lote %zu: %ld examinations through --confirmar in %.2f s (%.1f examinations/s; CPU %.2f s), %ld "
+        "%s --lote %zu: %ld examinations through --confirmar in %.2f s (%.1f examinations/s; CPU %.2f s), "
+        "%ld "
         "audit records; %.1fx the rate of --lote 1\n",
         engine, group, program.examinations, program.seconds, program.rate(), program.cpu, records,
         program.rate() / firstRate);
-    std::printf("%s --lote %zu: %ld examinations, same statements %s in %.2f s (%.1f examinations/s; CPU %.2f s)\n",
-                engine, group, raw.examinations,
-                std::strcmp(engine, "SQLite") == 0 ? "through sqlite3" : "through raw ODBC", raw.seconds,
-                raw.rate(), raw.cpu);
+    std::printf(
+        "%s --lote %zu: %ld examinations, same statements %s in %.2f s (%.1f examinations/s; CPU %.2f s)\n",
+        engine, group, raw.examinations,
+        std::strcmp(engine, "SQLite") == 0 ? "through sqlite3" : "through raw ODBC", raw.seconds, raw.rate(),
+        raw.cpu);
     std::printf("%s --lote %zu: ratio raw/program %.3f in time (goal <= 1.2), %.3f in CPU\n", engine, group,
                 raw.rate() / program.rate(), program.cpu / raw.cpu);
     std::fflush(stdout);
@@ -260,8 +264,8 @@ void runGroups(const char* engine, long examinations, long removals, const std::
     double firstRate = 0;
     for (std::size_t run = 0; run < groups.size(); ++run) {
         std::vector<std::string> program, raw;
-        chooseNumbers(examinations, removals, static_cast<long>(run), static_cast<long>(groups.size()), program,
-                      raw);
+        chooseNumbers(examinations, removals, static_cast<long>(run), static_cast<long>(groups.size()),
+                      program, raw);
         const long before = drain.records();
         const Sides sides = takeTurns(
             program, raw, groups[run],
@@ -274,7 +278,8 @@ void runGroups(const char* engine, long examinations, long removals, const std::
     }
 }
 
-void benchSqlite(const fs::path& dir, long examinations, long removals, const std::vector<std::size_t>& groups) {
+void benchSqlite(const fs::path& dir, long examinations, long removals,
+                 const std::vector<std::size_t>& groups) {
     const std::string db = (dir / "exames.db").string();
     auto start = Clock::now();
     bench::buildDatabase(db, examinations);
@@ -291,7 +296,9 @@ void benchSqlite(const fs::path& dir, long examinations, long removals, const st
     LogDrain drain((dir / "log").string());
     runGroups(
         "SQLite", examinations, removals, groups,
-        [&](const std::vector<std::string>& numbers, std::size_t group) { return rawSqlite(db, numbers, group); },
+        [&](const std::vector<std::string>& numbers, std::size_t group) {
+            return rawSqlite(db, numbers, group);
+        },
         dir, ini, drain);
 }
 
@@ -353,13 +360,15 @@ private:
     SQLHDBC dbc_ = SQL_NULL_HDBC;
 };
 
-Side rawMariaDb(const std::string& connectionString, const std::vector<std::string>& numbers, std::size_t group) {
+Side rawMariaDb(const std::string& connectionString, const std::vector<std::string>& numbers,
+                std::size_t group) {
     RawOdbc raw(connectionString);
     const double cpu = threadCpu();
     const auto start = Clock::now();
     for (std::size_t from = 0; from < numbers.size(); from += group) {
-        const std::vector<std::string> members(numbers.begin() + static_cast<std::ptrdiff_t>(from),
-                                               numbers.begin() + static_cast<std::ptrdiff_t>(std::min(numbers.size(), from + group)));
+        const std::vector<std::string> members(
+            numbers.begin() + static_cast<std::ptrdiff_t>(from),
+            numbers.begin() + static_cast<std::ptrdiff_t>(std::min(numbers.size(), from + group)));
         for (const std::string& number : members)
             if (raw.Run(removal::ExistenceQuery(number, removal::kLiveTables), true) == 0 &&
                 raw.Run(removal::ExistenceQuery(number, removal::kBackupTables), true) == 0)
@@ -377,7 +386,8 @@ Side rawMariaDb(const std::string& connectionString, const std::vector<std::stri
     return {seconds(start), static_cast<long>(numbers.size()), threadCpu() - cpu};
 }
 
-void benchMariaDb(const fs::path& dir, long examinations, long removals, const std::vector<std::size_t>& groups) {
+void benchMariaDb(const fs::path& dir, long examinations, long removals,
+                  const std::vector<std::size_t>& groups) {
     auto start = Clock::now();
     testing_support::MariaDbServer server;
     server.RunSql("CREATE DATABASE IF NOT EXISTS " + server.database() + " CHARACTER SET utf8mb4;");

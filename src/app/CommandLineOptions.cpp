@@ -171,8 +171,9 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, std::ostream&
     if (options.formato != "tabela" && options.formato != "json")
         return refuse("formato desconhecido: " + options.formato + " (use tabela ou json).");
     if (loteOption->count() > 0) {
-        const bool digits = !lote.empty() && lote.size() <= 6 &&
-                            std::all_of(lote.begin(), lote.end(), [](char c) { return c >= '0' && c <= '9'; });
+        const bool digits =
+            !lote.empty() && lote.size() <= 6 &&
+            std::all_of(lote.begin(), lote.end(), [](char c) { return c >= '0' && c <= '9'; });
         options.lote = digits ? std::stoul(lote) : 0;
         if (options.lote < 1 || options.lote > kMaxGroup)
             return refuse("tamanho de lote inválido: " + lote + " (use um número de 1 a 100000).");

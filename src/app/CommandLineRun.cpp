@@ -108,10 +108,11 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
             // Told below, as a database without savepoints.
         }
         if (savepoints == ado::SavepointSyntax::None)
-            return Refuse(console.err,
-                          "--lote acima de 1 precisa de pontos de salvamento (savepoints), que o banco de dados "
-                          "desta conexão não tem: um exame que falhasse desfaria o grupo inteiro. Use --lote 1. "
-                          "Nada foi removido.");
+            return Refuse(
+                console.err,
+                "--lote acima de 1 precisa de pontos de salvamento (savepoints), que o banco de dados "
+                "desta conexão não tem: um exame que falhasse desfaria o grupo inteiro. Use --lote 1. "
+                "Nada foi removido.");
     }
 
     const bool json = options.formato == "json";
@@ -202,9 +203,9 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
             const std::string& number = group.front();
             focusOn(number);
             try {
-                results.front() = simular
-                                      ? fromPreview(number, removal::PreviewRemoval(number, connection, toolkit))
-                                      : fromRemoval(number, core.Remover(number));
+                results.front() =
+                    simular ? fromPreview(number, removal::PreviewRemoval(number, connection, toolkit))
+                            : fromRemoval(number, core.Remover(number));
             } catch (const std::exception& error) {
                 unexpected("exame " + number, error, results.front());
             }
@@ -212,7 +213,8 @@ int RunCommandLine(int argc, const char* const* argv, Console console, platform:
             std::vector<removal::GroupMember> members(runnable);
             for (std::size_t k = 0; k < runnable; ++k) members[k].numeroExame = group[k];
             try {
-                core.RemoverGrupo(members, savepoints, [&](std::size_t k) { focusOn(members[k].numeroExame); });
+                core.RemoverGrupo(members, savepoints,
+                                  [&](std::size_t k) { focusOn(members[k].numeroExame); });
                 for (std::size_t k = 0; k < runnable; ++k)
                     if (members[k].tried) results[k] = fromRemoval(group[k], members[k].report);
                 if (!stopped && !members.back().tried) interrupted();

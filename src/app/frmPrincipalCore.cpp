@@ -80,7 +80,8 @@ removal::RemovalReport frmPrincipalCore::Remover(const std::string& txtNumExame)
 
 void frmPrincipalCore::RemoverGrupo(std::vector<removal::GroupMember>& members, ado::SavepointSyntax syntax,
                                     const std::function<void(std::size_t)>& focus) {
-    audit().RemoveGroup(members, DE::Instance().Conexão_Atual(), syntax, toolkit_, focus, Module1::gRemoverCopias);
+    audit().RemoveGroup(members, DE::Instance().Conexão_Atual(), syntax, toolkit_, focus,
+                        Module1::gRemoverCopias);
 }
 
 bool frmPrincipalCore::ClickRemover(const std::string& txtNumExame) {

@@ -145,8 +145,9 @@ bool Deleta_Exame_em_Savepoint(ado::Connection& fCN, const std::string& Num_Exam
     // one keep what they did.
     auto rollBack = [&] {
         clsADO undo;
-        const bool undone = undo.ExecutarSQL(fCN, savepoint.rollBack, recordsAfetados) &&
-                            (savepoint.release.empty() || undo.ExecutarSQL(fCN, savepoint.release, recordsAfetados));
+        const bool undone =
+            undo.ExecutarSQL(fCN, savepoint.rollBack, recordsAfetados) &&
+            (savepoint.release.empty() || undo.ExecutarSQL(fCN, savepoint.release, recordsAfetados));
         report.end = undone ? CascadeReport::End::RolledBack : CascadeReport::End::RollbackFailed;
         return false;
     };

@@ -1,12 +1,12 @@
 #include "RemovalAudit.h"
 
 #include <atomic>
-#include <memory>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <exception>
 #include <initializer_list>
+#include <memory>
 #include <random>
 
 #include "StopRequest.h"

@@ -117,9 +117,9 @@ public:
     // RemoveGroup with the records of each examination tried, as Remove
     // writes them for one: each is its own attempt, and its commit records
     // are written as its group commits.
-    void RemoveGroup(std::vector<GroupMember>& members, ado::Connection& connection, ado::SavepointSyntax syntax,
-                     platform::Toolkit& ui, const std::function<void(std::size_t)>& focus,
-                     const std::string& copyFolder = {});
+    void RemoveGroup(std::vector<GroupMember>& members, ado::Connection& connection,
+                     ado::SavepointSyntax syntax, platform::Toolkit& ui,
+                     const std::function<void(std::size_t)>& focus, const std::string& copyFolder = {});
 
 private:
     class Commits;

@@ -172,7 +172,8 @@ public:
             // group's: nothing of it is committed and the rest is not run.
             // An examination that could not be undone alone takes the whole
             // group with it too.
-            const std::vector<std::size_t> rest(going.begin() + static_cast<std::ptrdiff_t>(k) + 1, going.end());
+            const std::vector<std::size_t> rest(going.begin() + static_cast<std::ptrdiff_t>(k) + 1,
+                                                going.end());
             if (interrupted)
                 abandon(pending, rest, "interrompido", error, false);
             else
@@ -243,7 +244,8 @@ private:
             found = FindCommitOutcome(connection_, members_[witness].numeroExame, suffix_);
         }
         bool undone = true;
-        if (found == CommitFound::NotCommitted && connection_.InTransaction()) undone = ado.TransaçãoCancelar(connection_);
+        if (found == CommitFound::NotCommitted && connection_.InTransaction())
+            undone = ado.TransaçãoCancelar(connection_);
         std::vector<std::size_t> committed;
         for (std::size_t i : pending) {
             CascadeReport& report = reportOf(i);
@@ -263,7 +265,7 @@ private:
                            platform::vbOKOnly, kTitle);
             } else {
                 ShowCascadeFailure(ui_, "Ao confirmar a remoção em '" + root_, error);
-                report.end = !undone    ? CascadeReport::End::RollbackFailed
+                report.end = !undone     ? CascadeReport::End::RollbackFailed
                              : replyLost ? CascadeReport::End::RolledBackOnCheck
                                          : CascadeReport::End::RolledBack;
             }
@@ -300,11 +302,12 @@ void RemoveGroup(std::vector<GroupMember>& members, ado::Connection& connection,
         if (!confirmRemoval(member.numeroExame, connection, ui, member.report)) continue;
         member.report.outcome = Outcome::Failed;
         if (!copyFolder.empty())
-            copies[i] = std::make_unique<RemovalCopy>(
-                copyFolder,
-                CopyHeader{member.numeroExame, std::chrono::system_clock::now(), platform::OperatingSystemUser(),
-                           platform::HostName(), connection.ConnectionString()},
-                ui);
+            copies[i] =
+                std::make_unique<RemovalCopy>(copyFolder,
+                                              CopyHeader{member.numeroExame, std::chrono::system_clock::now(),
+                                                         platform::OperatingSystemUser(),
+                                                         platform::HostName(), connection.ConnectionString()},
+                                              ui);
         going.push_back(i);
     }
     if (going.empty()) return;

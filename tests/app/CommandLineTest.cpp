@@ -203,8 +203,8 @@ TEST_F(CommandLineTest, AFailingExaminationIsReportedAndTheNextOnesStillRun) {
 TEST_F(CommandLineTest, AGroupedRunTellsWhatOneAtATimeTells) {
     const SeedNumbers seed = FindSeedNumbers(*cn_);
     const std::string held = seed.both.back();
-    const std::vector<std::string> numbers = {seed.both.front(), held,       seed.liveOnly.front(),
-                                              "nao-existe",      seed.twinsOnly.front()};
+    const std::vector<std::string> numbers = {seed.both.front(), held, seed.liveOnly.front(), "nao-existe",
+                                              seed.twinsOnly.front()};
     struct Run {
         Outcome outcome;
         Snapshot after;
@@ -219,7 +219,8 @@ TEST_F(CommandLineTest, AGroupedRunTellsWhatOneAtATimeTells) {
             "CREATE TABLE Laudo_Externo (Id INTEGER NOT NULL PRIMARY KEY, Número_Exame VARCHAR(20) NOT NULL, "
             "FOREIGN KEY (Número_Exame) REFERENCES Exame (Número_Exame))");
         cn.Execute("INSERT INTO Laudo_Externo (Id, Número_Exame) VALUES (1, '" + held + "')");
-        const std::string ini = temp_.write("lote.ini", "[Quelvomir]\r\nCONN_SERVER=" + connectionString + "\r\n");
+        const std::string ini =
+            temp_.write("lote.ini", "[Quelvomir]\r\nCONN_SERVER=" + connectionString + "\r\n");
         std::vector<std::string> args = {"--confirmar", "--ini", ini, "--lote", lote, "--formato", formato};
         if (!copies.empty()) args.insert(args.end(), {"--copia", copies});
         args.push_back("--");
@@ -230,7 +231,8 @@ TEST_F(CommandLineTest, AGroupedRunTellsWhatOneAtATimeTells) {
     };
     const Run alone = runWith("1", "tabela"), grouped = runWith("3", "tabela");
     EXPECT_EQ(alone.outcome.status, 2);
-    EXPECT_NE(alone.outcome.out.find("Exame \"" + held + "\": falhou"), std::string::npos) << alone.outcome.out;
+    EXPECT_NE(alone.outcome.out.find("Exame \"" + held + "\": falhou"), std::string::npos)
+        << alone.outcome.out;
     EXPECT_EQ(grouped.outcome.status, alone.outcome.status);
     EXPECT_EQ(grouped.outcome.out, alone.outcome.out);
     EXPECT_EQ(grouped.after, alone.after);
@@ -246,7 +248,8 @@ TEST_F(CommandLineTest, AGroupedRunTellsWhatOneAtATimeTells) {
     }
     EXPECT_EQ(files, 3u);
     const char* results[] = {"removido", "falhou", "removido", "nao_encontrado", "removido"};
-    for (std::size_t i = 0; i < numbers.size(); ++i) EXPECT_EQ(json["exames"][i]["resultado"], results[i]) << i;
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+        EXPECT_EQ(json["exames"][i]["resultado"], results[i]) << i;
     EXPECT_EQ(json["exames"][1]["vivo"]["estado"], "desfeito");
     EXPECT_EQ(json["resumo"]["removidos"], 3);
 }

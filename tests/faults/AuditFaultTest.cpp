@@ -138,7 +138,8 @@ class PausingLog : public platform::SystemLog {
 public:
     PausingLog(const std::string& path, int pauseAt, ChildProcess& self)
         : log_(path), pauseAt_(pauseAt), self_(self) {}
-    bool Write(platform::LogSeverity severity, platform::LogEvent event, std::string_view line) noexcept override {
+    bool Write(platform::LogSeverity severity, platform::LogEvent event,
+               std::string_view line) noexcept override {
         const bool written = log_.Write(severity, event, line);
         if (++count_ == pauseAt_) {
             try {
@@ -173,7 +174,10 @@ TEST(AuditFaults, AGroupedRunKilledAfterAnyRecordLeavesEachSetWholeOrAbsent) {
     int files = 0;
     const Engine engines[] = {
         {"SQLite",
-         [&] { return testing_support::CreateSqliteExamDatabase(dir.file("lote-" + std::to_string(++files) + ".db")); },
+         [&] {
+             return testing_support::CreateSqliteExamDatabase(
+                 dir.file("lote-" + std::to_string(++files) + ".db"));
+         },
          everyRecord},
         {"MariaDB",
          [&] {
@@ -200,7 +204,8 @@ TEST(AuditFaults, AGroupedRunKilledAfterAnyRecordLeavesEachSetWholeOrAbsent) {
                 ado::Connection cn(connectionString);
                 cn.Open();
                 const auto seed = testing_support::FindSeedNumbers(cn);
-                numbers = {seed.both.front(), seed.liveOnly.front(), seed.both.back(), seed.twinsOnly.front()};
+                numbers = {seed.both.front(), seed.liveOnly.front(), seed.both.back(),
+                           seed.twinsOnly.front()};
                 for (const auto& number : numbers)
                     for (const std::string suffix : {"", "_BK"})
                         before[number + suffix] = testing_support::RowsOfExamination(cn, number, suffix);
@@ -208,14 +213,16 @@ TEST(AuditFaults, AGroupedRunKilledAfterAnyRecordLeavesEachSetWholeOrAbsent) {
             const std::string ini = IniFor(dir, connectionString);
             LogReceiver receiver;
             ChildProcess tool([&](ChildProcess& self) {
-                std::vector<std::string> args = {"remover-exame", "--ini", ini, "--confirmar", "--lote", "2", "--"};
+                std::vector<std::string> args = {"remover-exame", "--ini", ini, "--confirmar",
+                                                 "--lote",        "2",     "--"};
                 args.insert(args.end(), numbers.begin(), numbers.end());
                 std::vector<const char*> argv;
                 for (const auto& a : args) argv.push_back(a.c_str());
                 PausingLog log(receiver.path(), pauseAt, self);
                 std::istringstream in;
                 std::ostringstream out, err;
-                return app::RunCommandLine(static_cast<int>(argv.size()), argv.data(), {in, out, err, false}, &log);
+                return app::RunCommandLine(static_cast<int>(argv.size()), argv.data(), {in, out, err, false},
+                                           &log);
             });
             ASSERT_TRUE(tool.WaitFor("pausa", 30s)) << tool.Output();
             tool.Kill();
@@ -224,7 +231,8 @@ TEST(AuditFaults, AGroupedRunKilledAfterAnyRecordLeavesEachSetWholeOrAbsent) {
             for (std::string record; !(record = receiver.Next(false)).empty();) {
                 auto f = LogFields(record);
                 if (f["evento"] != "remocao_exame_conjunto") continue;
-                const std::string set = f["exame"].substr(1, f["exame"].size() - 2) + (f["conjunto"] == "bk" ? "_BK" : "");
+                const std::string set =
+                    f["exame"].substr(1, f["exame"].size() - 2) + (f["conjunto"] == "bk" ? "_BK" : "");
                 if (f["fase"] == "antes") recordedBefore.insert(set);
                 if (f["estado"] == "confirmado") recordedCommitted.insert(set);
             }

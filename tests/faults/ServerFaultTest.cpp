@@ -522,9 +522,11 @@ TEST_F(ServerFaults, AGroupCommitWhoseReplyIsLostIsFoundOutForTheWholeGroup) {
             EXPECT_EQ(removal::SetEndToken(member.report.sets[0].end),
                       reachesServer ? "confirmado_verificado" : "desfeito_verificado");
             // The lost session leaves the twins' transaction unable to begin.
-            EXPECT_EQ(removal::SetEndToken(member.report.sets[1].end), reachesServer ? "desfeito" : "nao_executado");
+            EXPECT_EQ(removal::SetEndToken(member.report.sets[1].end),
+                      reachesServer ? "desfeito" : "nao_executado");
             EXPECT_EQ(member.report.outcome, removal::RemovalReport::Outcome::Failed);
-            EXPECT_EQ(server().RunSql("SELECT COUNT(*) FROM Exame WHERE Número_Exame = '" + member.numeroExame + "'"),
+            EXPECT_EQ(server().RunSql("SELECT COUNT(*) FROM Exame WHERE Número_Exame = '" +
+                                      member.numeroExame + "'"),
                       reachesServer ? "0\n" : "1\n");
         }
     }

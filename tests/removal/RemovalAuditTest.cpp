@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <map>
 #include <regex>
 #include <string>
@@ -283,19 +283,24 @@ TEST_P(RemovalAuditSuite, AGroupDoesForEachExaminationWhatOneAtATimeDoes) {
         ado::Connection cn(backend_->Fresh(Twins::Included));
         cn.Open();
         const SeedNumbers seed = FindSeedNumbers(cn);
-        const std::vector<std::string> numbers = {seed.both.front(), seed.both.back(), seed.liveOnly.front(),
-                                                  "nao-existe", seed.twinsOnly.front(), ""};
-        cn.Execute("CREATE TABLE Laudo_Externo (Id INTEGER NOT NULL PRIMARY KEY, Número_Exame VARCHAR(20) NOT NULL, "
-                   "FOREIGN KEY (Número_Exame) REFERENCES Exame (Número_Exame))");
+        const std::vector<std::string> numbers = {seed.both.front(),      seed.both.back(),
+                                                  seed.liveOnly.front(),  "nao-existe",
+                                                  seed.twinsOnly.front(), ""};
+        cn.Execute(
+            "CREATE TABLE Laudo_Externo (Id INTEGER NOT NULL PRIMARY KEY, Número_Exame VARCHAR(20) NOT NULL, "
+            "FOREIGN KEY (Número_Exame) REFERENCES Exame (Número_Exame))");
         cn.Execute("INSERT INTO Laudo_Externo (Id, Número_Exame) VALUES (1, '" + seed.both.back() + "')");
         FakeToolkit ui;
         Run run;
         std::string current;
-        ui.onMessageBox = [&](const MessageBoxCall& call) { run.messages.push_back(current + ": " + call.prompt); };
+        ui.onMessageBox = [&](const MessageBoxCall& call) {
+            run.messages.push_back(current + ": " + call.prompt);
+        };
         if (grouped) {
             std::vector<removal::GroupMember> members(numbers.size());
             for (std::size_t i = 0; i < numbers.size(); ++i) members[i].numeroExame = numbers[i];
-            audit_.RemoveGroup(members, cn, cn.Savepoints(), ui, [&](std::size_t i) { current = numbers[i]; });
+            audit_.RemoveGroup(members, cn, cn.Savepoints(), ui,
+                               [&](std::size_t i) { current = numbers[i]; });
             for (const auto& member : members) run.reports.push_back(member.report);
         } else {
             for (const std::string& number : numbers) {
@@ -306,8 +311,8 @@ TEST_P(RemovalAuditSuite, AGroupDoesForEachExaminationWhatOneAtATimeDoes) {
         for (std::string record; !(record = receiver_.Next(false)).empty();) {
             auto fields = LogFields(record);
             std::string line;
-            for (const char* key : {"evento", "exame", "fase", "conjunto", "estado", "linhas", "resultado", "vivo",
-                                    "vivo_linhas", "bk", "bk_linhas", "vivo_falha", "bk_falha"})
+            for (const char* key : {"evento", "exame", "fase", "conjunto", "estado", "linhas", "resultado",
+                                    "vivo", "vivo_linhas", "bk", "bk_linhas", "vivo_falha", "bk_falha"})
                 if (fields.count(key)) line += std::string(key) + "=" + fields[key] + " ";
             (fields["evento"] == "remocao_exame" ? run.finals : run.commits).push_back(line);
         }
