@@ -241,12 +241,14 @@ std::string writeIni(const fs::path& path, const std::string& connectionString) 
 
 void report(const char* engine, std::size_t group, const Side& program, const Side& raw, long records,
             double firstRate) {
+    // The gain of grouping, when the run began with --lote 1.
+    char gain[64] = "";
+    if (firstRate > 0)
+        std::snprintf(gain, sizeof gain, "; %.1fx the rate of --lote 1", program.rate() / firstRate);
     std::printf(
         "%s --lote %zu: %ld examinations through --confirmar in %.2f s (%.1f examinations/s; CPU %.2f s), "
-        "%ld "
-        "audit records; %.1fx the rate of --lote 1\n",
-        engine, group, program.examinations, program.seconds, program.rate(), program.cpu, records,
-        program.rate() / firstRate);
+        "%ld audit records%s\n",
+        engine, group, program.examinations, program.seconds, program.rate(), program.cpu, records, gain);
     std::printf(
         "%s --lote %zu: %ld examinations, same statements %s in %.2f s (%.1f examinations/s; CPU %.2f s)\n",
         engine, group, raw.examinations,
@@ -273,8 +275,7 @@ void runGroups(const char* engine, long examinations, long removals, const std::
             drain);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         if (run == 0) firstRate = groups[run] == 1 ? sides.program.rate() : 0;
-        report(engine, groups[run], sides.program, sides.raw, drain.records() - before,
-               firstRate > 0 ? firstRate : sides.program.rate());
+        report(engine, groups[run], sides.program, sides.raw, drain.records() - before, firstRate);
     }
 }
 
