@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "SystemLog.h"
-#include "ado/Utf16.h"
+#include "Utf16.h"
 
 namespace platform {
 
@@ -23,7 +23,7 @@ public:
     bool Write(LogSeverity severity, LogEvent event, std::string_view message) noexcept override {
         try {
             if (!source_) return false;
-            const std::u16string text = ado::Utf8ToUtf16(message);
+            const std::u16string text = Utf8ToUtf16(message);
             const std::wstring wide(text.begin(), text.end());
             LPCWSTR strings[] = {wide.c_str()};
             const WORD type =
@@ -46,7 +46,7 @@ private:
 };
 
 std::string fromWide(const wchar_t* text) {
-    return ado::Utf16ToUtf8(std::u16string(text, text + wcslen(text)));
+    return Utf16ToUtf8(std::u16string(text, text + wcslen(text)));
 }
 
 }  // namespace
