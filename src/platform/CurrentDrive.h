@@ -3,13 +3,13 @@
 // On Windows these are the system's own (CurrentDriveWin32.cpp): each
 // drive's current directory is the one the system keeps for it.
 //
-// Elsewhere there are no drive letters (CurrentDrive.cpp): drive C stands for
-// the root file system "/", and its current directory is always "/" itself,
-// whatever the process's working directory (the directory chooser shows the
-// same); no other letter exists unless it is assigned to a directory with
-// SubstDrive (the counterpart of the "subst" command; nothing in the program
-// assigns one), whose current directory is then that directory. The current
-// drive starts as C.
+// Elsewhere there are no drive letters (CurrentDrivePosix.cpp): drive C
+// stands for the root file system "/", and its current directory is always
+// "/" itself, whatever the process's working directory (the directory chooser
+// shows the same); no other letter exists unless it is assigned to a
+// directory with SubstDrive (the counterpart of the "subst" command; nothing
+// in the program assigns one), whose current directory is then that
+// directory. The current drive starts as C.
 #pragma once
 
 #include <cstdint>
