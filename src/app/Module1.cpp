@@ -168,10 +168,8 @@ std::string RetornarDiretórioWindows() {
     if (!directory.empty() && directory.back() == '\0') directory.pop_back();
     if (directory.empty() || directory.back() != platform::kPathSeparator)
         directory += platform::kPathSeparator;
-#ifdef _WIN32
-    directory = upperAscii(directory);
-#endif
-    // Elsewhere file names are case-sensitive: the directory keeps its case.
+    // Where file names are case-sensitive the directory keeps its case.
+    if (platform::kFileNamesIgnoreCase) directory = upperAscii(directory);
     return directory;
 }
 

@@ -1,19 +1,13 @@
 #include "frmPathCore.h"
 
-#include <dirent.h>
-
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 
+#include "Drives.h"
 #include "ErrorMessages.h"
 #include "RuntimeError.h"
 #include "RuntimeErrorReport.h"
 #include "clsIO.h"
-#ifdef _WIN32
-#include "win32/Drives.h"
-#endif
 
 namespace dialogs {
 namespace {
@@ -33,16 +27,6 @@ std::string ChaveDoDrive(const std::string& drive) {
     }
     return drive;
 }
-
-#ifndef _WIN32
-// The run-time error for a drive that cannot be listed. A mount point that
-// is gone means the device is not there (68); anything else is the error of
-// the listing itself.
-std::int32_t NúmeroDoErroDoDrive(int errnoValue) {
-    if (errnoValue == ENOENT || errnoValue == ENOTDIR) return platform::rt::DeviceUnavailable;
-    return platform::RuntimeErrorFromErrno(errnoValue);
-}
-#endif
 
 // One step of the load: a step that fails is skipped and the next one runs.
 template <typename Step>
@@ -96,26 +80,9 @@ bool frmPathCore::Verifica_Drive(const std::string& fDrive) {
     if (mountPoint.empty()) {
         número = platform::rt::DeviceUnavailable;
         std::cerr << "remover-exame: drive '" << fDrive << "' does not exist" << std::endl;
-#ifdef _WIN32
-    } else if ((número = win32::ProbeDrive(mountPoint)) != 0) {
-        std::cerr << "remover-exame: cannot read drive '" << fDrive << "' (" << mountPoint << "): error "
-                  << número << std::endl;
-#else
-    } else if (DIR* handle = opendir(mountPoint.c_str())) {
-        errno = 0;
-        if (!readdir(handle) && errno != 0) número = NúmeroDoErroDoDrive(errno);
-        const int readError = errno;
-        closedir(handle);
-        if (número != 0) {
-            std::cerr << "remover-exame: cannot read drive '" << fDrive << "' (" << mountPoint
-                      << "): " << std::strerror(readError) << std::endl;
-        }
-    } else {
-        const int openError = errno;
-        número = NúmeroDoErroDoDrive(openError);
-        std::cerr << "remover-exame: cannot read drive '" << fDrive << "' (" << mountPoint
-                  << "): " << std::strerror(openError) << std::endl;
-#endif
+    } else if (std::string reason; (número = platform::drives::ProbeDrive(mountPoint, reason)) != 0) {
+        std::cerr << "remover-exame: cannot read drive '" << fDrive << "' (" << mountPoint << "): " << reason
+                  << std::endl;
     }
     if (número == 0) return true;
     toolkit_.MsgBox("Ocorreu o seguinte erro ao acessar o drive '" + fDrive + "'" + "\n" +
