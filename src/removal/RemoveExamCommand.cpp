@@ -152,38 +152,47 @@ public:
             return {};
         }
         std::vector<std::size_t> pending;
-        for (std::size_t k = 0; k < going.size(); ++k) {
-            const std::size_t i = going[k];
-            focus_(i);
-            const SavepointStatements savepoint =
-                SavepointStatementsFor(syntax_, "exame_" + std::to_string(k + 1));
-            if (Deleta_Exame_em_Savepoint(connection_, members_[i].numeroExame, suffix_, savepoint, ui_,
-                                          reportOf(i), members_[i].observer, copies_[i].get())) {
-                pending.push_back(i);
-                continue;
+        try {
+            for (std::size_t k = 0; k < going.size(); ++k) {
+                const std::size_t i = going[k];
+                focus_(i);
+                const SavepointStatements savepoint =
+                    SavepointStatementsFor(syntax_, "exame_" + std::to_string(k + 1));
+                if (Deleta_Exame_em_Savepoint(connection_, members_[i].numeroExame, suffix_, savepoint, ui_,
+                                              reportOf(i), members_[i].observer, copies_[i].get())) {
+                    pending.push_back(i);
+                    continue;
+                }
+                const CascadeReport& report = reportOf(i);
+                const bool interrupted = report.failedAt == "interrompido";
+                const bool alone = report.end == CascadeReport::End::RolledBack && !interrupted;
+                const std::string error = report.error;
+                ended(i, false);
+                if (alone) continue;
+                // Asked to stop, the set under way is rolled back, here the
+                // group's: nothing of it is committed and the rest is not run.
+                // An examination that could not be undone alone takes the whole
+                // group with it too.
+                const std::vector<std::size_t> rest(going.begin() + static_cast<std::ptrdiff_t>(k) + 1,
+                                                    going.end());
+                if (interrupted)
+                    abandon(pending, rest, "interrompido", error, false);
+                else
+                    abandon(pending, rest, "confirmacao",
+                            "o exame '" + members_[i].numeroExame +
+                                "' não pôde ser desfeito sozinho, e o lote inteiro foi desfeito",
+                            true);
+                return {};
             }
-            const CascadeReport& report = reportOf(i);
-            const bool interrupted = report.failedAt == "interrompido";
-            const bool alone = report.end == CascadeReport::End::RolledBack && !interrupted;
-            const std::string error = report.error;
-            ended(i, false);
-            if (alone) continue;
-            // Asked to stop, the set under way is rolled back, here the
-            // group's: nothing of it is committed and the rest is not run.
-            // An examination that could not be undone alone takes the whole
-            // group with it too.
-            const std::vector<std::size_t> rest(going.begin() + static_cast<std::ptrdiff_t>(k) + 1,
-                                                going.end());
-            if (interrupted)
-                abandon(pending, rest, "interrompido", error, false);
-            else
-                abandon(pending, rest, "confirmacao",
-                        "o exame '" + members_[i].numeroExame +
-                            "' não pôde ser desfeito sozinho, e o lote inteiro foi desfeito",
-                        true);
-            return {};
+            return commit(pending);
+        } catch (...) {
+            // As a cascade of its own tells its observer on every way out:
+            // whoever heard that a commit was coming hears how it ended.
+            for (std::size_t i : pending)
+                if (members_[i].observer && reportOf(i).end == CascadeReport::End::NotRun)
+                    members_[i].observer->AfterCommit(suffix_, reportOf(i));
+            throw;
         }
-        return commit(pending);
     }
 
 private:
