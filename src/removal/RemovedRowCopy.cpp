@@ -172,7 +172,43 @@ bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame
     return true;
 }
 
-std::string CopyDocument(const CopyHeader& header, const std::vector<KeptSet>& sets) {
+namespace {
+
+nlohmann::ordered_json setJson(const KeptSet& set) {
+    using nlohmann::ordered_json;
+    ordered_json tabelas = ordered_json::array();
+    for (const KeptTable& table : set.tables) {
+        ordered_json colunas = ordered_json::array();
+        for (const KeptColumn& column : table.columns)
+            colunas.push_back({{"nome", column.name}, {"tipo", column.type}});
+        ordered_json linhas = ordered_json::array();
+        for (const auto& row : table.rows) {
+            ordered_json values = ordered_json::array();
+            for (std::size_t i = 0; i < row.size(); ++i)
+                values.push_back(valueJson(row[i], i < table.columns.size() && IsBinaryType(table.columns[i].type)));
+            linhas.push_back(std::move(values));
+        }
+        tabelas.push_back({{"tabela", table.table}, {"colunas", std::move(colunas)}, {"linhas", std::move(linhas)}});
+    }
+    return {{"sufixo", set.suffix}, {"tabelas", std::move(tabelas)}};
+}
+
+// The record's line: its compact text with the checksum of that text added
+// as its last member (a reader takes the member out, writes the rest
+// compactly again and compares).
+std::string sealed(nlohmann::ordered_json record, std::string* checksum = nullptr) {
+    using nlohmann::ordered_json;
+    const std::string content = record.dump(-1, ' ', false, ordered_json::error_handler_t::strict);
+    const std::string sum = platform::Sha256Hex(content);
+    record["sha256"] = sum;
+    if (checksum) *checksum = sum;
+    return record.dump(-1, ' ', false, ordered_json::error_handler_t::strict) + "\n";
+}
+
+}  // namespace
+
+std::string CopyHeaderRecord(const CopyHeader& header, const std::vector<std::string>& suffixes,
+                             std::string& checksum) {
     using nlohmann::ordered_json;
     const DatabaseName database = DescribeDatabase(header.connectionString);
     ordered_json banco = ordered_json::object();
@@ -180,41 +216,26 @@ std::string CopyDocument(const CopyHeader& header, const std::vector<KeptSet>& s
                                      std::pair{"servidor", &database.server}, std::pair{"base", &database.database},
                                      std::pair{"dsn", &database.dsn}, std::pair{"arquivo", &database.file}})
         if (!value->empty()) banco[key] = *value;
-
-    ordered_json conjuntos = ordered_json::array();
-    for (const KeptSet& set : sets) {
-        ordered_json tabelas = ordered_json::array();
-        for (const KeptTable& table : set.tables) {
-            ordered_json colunas = ordered_json::array();
-            for (const KeptColumn& column : table.columns)
-                colunas.push_back({{"nome", column.name}, {"tipo", column.type}});
-            ordered_json linhas = ordered_json::array();
-            for (const auto& row : table.rows) {
-                ordered_json values = ordered_json::array();
-                for (std::size_t i = 0; i < row.size(); ++i)
-                    values.push_back(valueJson(row[i], i < table.columns.size() && IsBinaryType(table.columns[i].type)));
-                linhas.push_back(std::move(values));
-            }
-            tabelas.push_back({{"tabela", table.table}, {"colunas", std::move(colunas)}, {"linhas", std::move(linhas)}});
-        }
-        conjuntos.push_back({{"sufixo", set.suffix}, {"estado", stateWord(set.state)}, {"tabelas", std::move(tabelas)}});
-    }
-
-    ordered_json document = {
+    return sealed({
         {"formato", "remover-exame/copia"},
-        {"versao", 1},
+        {"versao", 2},
         {"exame", header.numeroExame},
         {"quando", utcText(header.when, false)},
         {"usuario", header.user},
         {"host", header.host},
         {"banco", std::move(banco)},
-        {"conjuntos", std::move(conjuntos)},
-    };
-    // The checksum covers the compact text of everything before it; a reader
-    // takes the member out, writes the rest compactly again and compares.
-    const std::string content = document.dump(-1, ' ', false, ordered_json::error_handler_t::strict);
-    document["sha256"] = platform::Sha256Hex(content);
-    return document.dump() + "\n";
+        {"conjuntos", suffixes},
+    }, &checksum);
+}
+
+std::string CopyRecord(const std::vector<KeptSet>& sets, std::size_t n, bool withSet, std::string& previous) {
+    using nlohmann::ordered_json;
+    ordered_json estados = ordered_json::array();
+    for (std::size_t i = 0; i < n; ++i) estados.push_back(stateWord(sets[i].state));
+    ordered_json record = {{"estados", std::move(estados)}};
+    if (withSet) record["conjunto"] = setJson(sets[n - 1]);
+    record["anterior"] = previous;
+    return sealed(std::move(record), &previous);
 }
 
 std::string CopyFileName(const CopyHeader& header) {
@@ -293,15 +314,32 @@ void RemovalCopy::SetEnded(const CascadeReport& report) {
 
 bool RemovalCopy::write(CascadeReport* report, bool tellWhenItFails) {
     platform::FileFailure failure;
-    std::string document;
+    std::string records, checksum = lastChecksum_;
+    std::size_t setsWritten = setsWritten_;
+    std::vector<KeptSet::State> states;
+    for (const KeptSet& set : sets_) states.push_back(set.state);
+    bool ok = true;
     try {
-        document = CopyDocument(header_, sets_);
+        if (!written_) records = CopyHeaderRecord(header_, {std::string(kLiveTables), std::string(kBackupTables)}, checksum);
+        // The sets not yet in the file, each in its own record, then the
+        // states when they changed.
+        for (; setsWritten < sets_.size(); ++setsWritten)
+            records += CopyRecord(sets_, setsWritten + 1, true, checksum);
+        if (records.empty() && states != statesWritten_) records = CopyRecord(sets_, sets_.size(), false, checksum);
     } catch (const std::exception& e) {
         failure.reason = e.what();
+        ok = false;
     }
-    if (!document.empty() &&
-        platform::WriteFileDurably(path_, document, written_, failure, /*syncFolder=*/report != nullptr)) {
+    if (ok && !records.empty()) {
+        const bool sync = report != nullptr;
+        ok = written_ ? platform::AppendToFile(path_, records, sync, failure)
+                      : platform::WriteFileDurably(path_, records, false, failure, sync);
+    }
+    if (ok) {
         written_ = true;
+        setsWritten_ = setsWritten;
+        statesWritten_ = std::move(states);
+        lastChecksum_ = std::move(checksum);
         return true;
     }
     std::cerr << "Copia dos registros removidos: \"" << path_ << "\": " << failure.reason << " (erro do sistema "

@@ -73,8 +73,21 @@ struct CopyHeader {
     std::string connectionString;  // described without secrets, never written whole
 };
 
-// The file's text: JSON, with the SHA-256 of its content.
-std::string CopyDocument(const CopyHeader& header, const std::vector<KeptSet>& sets);
+// The file is written as it goes, in lines of JSON, each line one record
+// ending with the SHA-256 of its own content, which includes the previous
+// record's ("anterior"), so that no record can be changed, dropped or moved
+// without the reader seeing it. The first line says who removed what, where,
+// and which sets the removal runs (checksum: its own); then each set's rows go in a record
+// appended and flushed before that set's commit; the records carry every
+// set's state so far ("pendente", "confirmado", "desfeito"), the last one
+// read being the one that counts.
+std::string CopyHeaderRecord(const CopyHeader& header, const std::vector<std::string>& suffixes,
+                             std::string& checksum);
+
+// A record after the header: the states of sets[0..n) and, when withSet, the
+// rows of sets[n - 1]; previous is the preceding record's checksum, and
+// becomes this one's.
+std::string CopyRecord(const std::vector<KeptSet>& sets, std::size_t n, bool withSet, std::string& previous);
 
 // The file name for a removal: the number (letters, digits, "-" and "_"
 // kept, anything else as "_"), the time in UTC and the process.
@@ -99,8 +112,9 @@ public:
     const std::string& Path() const { return written_ ? path_ : kNone; }
 
 private:
-    // report: the copy before a commit, whose failure stops the cascade.
-    // Otherwise the state after it; a failure there is told only when the set
+    // report: the copy before a commit, whose failure stops the cascade; the
+    // records not yet in the file are then flushed to disk. Otherwise the
+    // state after it, not flushed; a failure there is told only when the set
     // was committed (a set rolled back has removed nothing).
     bool write(CascadeReport* report, bool tellWhenItFails = true);
 
@@ -111,6 +125,11 @@ private:
     std::string path_;
     bool written_ = false;
     std::vector<KeptSet> sets_;
+    // What the file already holds: its sets' records, the states its last
+    // record gives, and that record's checksum.
+    std::size_t setsWritten_ = 0;
+    std::vector<KeptSet::State> statesWritten_;
+    std::string lastChecksum_;
 };
 
 }  // namespace removal
