@@ -34,6 +34,7 @@ struct FileTable {
 struct FileSet {
     std::string suffix;
     bool committed = false;
+    bool pending = false;  // "pendente": committed only if its examination is gone
     std::vector<FileTable> tables;  // cascade order
 };
 
@@ -196,10 +197,11 @@ std::vector<FileSet> readCopyText(const std::string& content, const std::string&
         const std::string estado = text(conjunto, "estado");
         require(estado == "confirmado" || estado == "pendente" || estado == "desfeito");
         // A set still "pendente" was written before its commit and never
-        // marked: the program ended in between. Whether the commit happened
-        // is told by the database: the examination is gone only if it did,
-        // and a set whose examination is there is refused below.
+        // marked: the program (or the machine) stopped in between. Whether
+        // the commit happened is told by the database: the examination is
+        // gone only if it did.
         set.committed = estado == "confirmado" || estado == "pendente";
+        set.pending = estado == "pendente";
         const ordered_json& tabelas = member(conjunto, "tabelas");
         require(tabelas.is_array() && tabelas.size() == kCascadeStatements.size());
         for (std::size_t t = 0; t < tabelas.size(); ++t) {
@@ -297,7 +299,10 @@ RestoreReport RestoreRemovedRows(const std::string& path, ado::Connection& conne
     try {
         sets = readCopy(path, connection, report.numeroExame, report.unfinished);
         bool anyCommitted = false;
-        for (const FileSet& set : sets) {
+        for (FileSet& set : sets) {
+            // A pending set whose examination is there was never removed: not
+            // put back, and no reason to refuse the sets that were.
+            if (set.pending && examinationPresent(connection, report.numeroExame, set.suffix)) set.committed = false;
             RestoreReport::SetRows rows{set.suffix, set.committed, {}, false};
             for (auto table = set.tables.rbegin(); table != set.tables.rend(); ++table)
                 rows.tables.emplace_back(table->table, table->rows.size());
