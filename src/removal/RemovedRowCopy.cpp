@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <ctime>
 #include <iostream>
 #include <memory>
@@ -253,6 +255,16 @@ RemovalCopy::RemovalCopy(std::string folder, CopyHeader header, platform::Toolki
     path_ = separated + CopyFileName(header_);
 }
 
+namespace {
+
+bool anyRow(const KeptSet& set) {
+    for (const KeptTable& table : set.tables)
+        if (!table.rows.empty()) return true;
+    return false;
+}
+
+}  // namespace
+
 bool RemovalCopy::BeforeStatements(ado::Connection& fCN, const std::string& Num_Exame,
                                    const std::string& Terminação, CascadeReport& report) {
     KeptSet set;
@@ -267,10 +279,43 @@ bool RemovalCopy::BeforeStatements(ado::Connection& fCN, const std::string& Num_
         return false;
     }
     sets_.push_back(std::move(set));
+    // The set's rows go to the file, "pendente", while its statements run:
+    // the flush, most of what a copy costs, overlaps the deletes, and
+    // BeforeCommit waits for it before the commit is sent. A set that
+    // removes no row has nothing to lose: no flush before its commit.
+    if (anyRow(sets_.back())) {
+        ahead_ = true;
+        aheadFailure_ = {};
+        if (prepare(aheadRecords_, aheadFailure_)) {
+            try {
+                aheadDone_ = std::async(std::launch::async, [this, path = path_] {
+                    return store(path, aheadRecords_, true, aheadFailure_);
+                });
+            } catch (const std::system_error&) {
+                // No thread to be had: written here, and settled as if it had run.
+                std::promise<bool> done;
+                done.set_value(store(path_, aheadRecords_, true, aheadFailure_));
+                aheadDone_ = done.get_future();
+            }
+        }
+    }
     return true;
 }
 
+bool RemovalCopy::settle(platform::FileFailure& failure) {
+    if (!ahead_) return true;
+    ahead_ = false;
+    const bool ok = aheadDone_.valid() && aheadDone_.get();
+    if (ok)
+        stored(std::move(aheadRecords_));
+    else
+        failure = aheadFailure_;
+    return ok;
+}
+
 bool RemovalCopy::BeforeCommit(CascadeReport& report) {
+    platform::FileFailure failure;
+    const bool onDisk = settle(failure);
     KeptSet& set = sets_.back();
     for (std::size_t i = 0; i < set.tables.size() && i < report.removed.size(); ++i) {
         const std::int32_t removed = report.removed[i].rows;
@@ -287,14 +332,13 @@ bool RemovalCopy::BeforeCommit(CascadeReport& report) {
         set.state = KeptSet::State::RolledBack;
         return false;
     }
-    // A set that removes no row has nothing to lose: no flush before its commit.
-    bool anyRow = false;
-    for (const KeptTable& table : set.tables) anyRow = anyRow || !table.rows.empty();
-    return !anyRow || write(&report);
+    return onDisk || failed(failure, &report, true);
 }
 
 void RemovalCopy::SetEnded(const CascadeReport& report) {
     if (sets_.empty()) return;
+    platform::FileFailure ignored;  // the set was rolled back before its commit
+    settle(ignored);
     KeptSet& set = sets_.back();
     const bool committed =
         report.end == CascadeReport::End::Committed || report.end == CascadeReport::End::CommittedOnCheck;
@@ -303,45 +347,73 @@ void RemovalCopy::SetEnded(const CascadeReport& report) {
     // The live set's commit is recorded, flushed, by the twins' own copy
     // before their commit; the file is marked here only when the removal
     // ends (the twins ended, or a set was rolled back). The mark is not
-    // flushed with the folder: losing it in a crash leaves the set
-    // "pendente", which a restore settles by the database (see RestoreCopy).
+    // flushed: losing it in a crash leaves the set "pendente", which a
+    // restore settles by the database (see RestoreCopy).
     const bool last = !committed || set.suffix == kBackupTables;
-    bool anyRow = false;
-    for (const KeptSet& each : sets_)
-        for (const KeptTable& table : each.tables) anyRow = anyRow || !table.rows.empty();
-    if (last && (written_ || (committed && anyRow))) write(nullptr, committed);
+    bool any = false, allRolledBack = true;
+    for (const KeptSet& each : sets_) {
+        any = any || anyRow(each);
+        allRolledBack = allRolledBack && each.state == KeptSet::State::RolledBack;
+    }
+    if (!last || !(written_ || (committed && any))) return;
+    // A file whose every set was rolled back keeps nothing that was removed.
+    if (written_ && allRolledBack) {
+        std::error_code ignoredError;
+        const std::string& path = path_;
+        if (std::filesystem::remove(std::filesystem::path(std::u8string(path.begin(), path.end())), ignoredError))
+            written_ = false;
+        return;
+    }
+    write(nullptr, committed);
+}
+
+bool RemovalCopy::prepare(Records& records, platform::FileFailure& failure) const {
+    records = Records{};
+    records.checksum = lastChecksum_;
+    records.setsWritten = setsWritten_;
+    records.create = !written_;
+    for (const KeptSet& set : sets_) records.states.push_back(set.state);
+    try {
+        if (records.create)
+            records.text =
+                CopyHeaderRecord(header_, {std::string(kLiveTables), std::string(kBackupTables)}, records.checksum);
+        // The sets not yet in the file, each in its own record, then the
+        // states when they changed.
+        for (; records.setsWritten < sets_.size(); ++records.setsWritten)
+            records.text += CopyRecord(sets_, records.setsWritten + 1, true, records.checksum);
+        if (records.text.empty() && records.states != statesWritten_)
+            records.text = CopyRecord(sets_, sets_.size(), false, records.checksum);
+    } catch (const std::exception& e) {
+        failure.reason = e.what();
+        return false;
+    }
+    return true;
+}
+
+bool RemovalCopy::store(const std::string& path, const Records& records, bool sync, platform::FileFailure& failure) {
+    if (records.text.empty()) return true;
+    return records.create ? platform::WriteFileDurably(path, records.text, false, failure, sync)
+                          : platform::AppendToFile(path, records.text, sync, failure);
+}
+
+void RemovalCopy::stored(Records&& records) {
+    written_ = written_ || !records.text.empty();
+    setsWritten_ = records.setsWritten;
+    statesWritten_ = std::move(records.states);
+    lastChecksum_ = std::move(records.checksum);
 }
 
 bool RemovalCopy::write(CascadeReport* report, bool tellWhenItFails) {
     platform::FileFailure failure;
-    std::string records, checksum = lastChecksum_;
-    std::size_t setsWritten = setsWritten_;
-    std::vector<KeptSet::State> states;
-    for (const KeptSet& set : sets_) states.push_back(set.state);
-    bool ok = true;
-    try {
-        if (!written_) records = CopyHeaderRecord(header_, {std::string(kLiveTables), std::string(kBackupTables)}, checksum);
-        // The sets not yet in the file, each in its own record, then the
-        // states when they changed.
-        for (; setsWritten < sets_.size(); ++setsWritten)
-            records += CopyRecord(sets_, setsWritten + 1, true, checksum);
-        if (records.empty() && states != statesWritten_) records = CopyRecord(sets_, sets_.size(), false, checksum);
-    } catch (const std::exception& e) {
-        failure.reason = e.what();
-        ok = false;
-    }
-    if (ok && !records.empty()) {
-        const bool sync = report != nullptr;
-        ok = written_ ? platform::AppendToFile(path_, records, sync, failure)
-                      : platform::WriteFileDurably(path_, records, false, failure, sync);
-    }
-    if (ok) {
-        written_ = true;
-        setsWritten_ = setsWritten;
-        statesWritten_ = std::move(states);
-        lastChecksum_ = std::move(checksum);
+    Records records;
+    if (prepare(records, failure) && store(path_, records, report != nullptr, failure)) {
+        stored(std::move(records));
         return true;
     }
+    return failed(failure, report, tellWhenItFails);
+}
+
+bool RemovalCopy::failed(const platform::FileFailure& failure, CascadeReport* report, bool tellWhenItFails) {
     std::cerr << "Copia dos registros removidos: \"" << path_ << "\": " << failure.reason << " (erro do sistema "
               << failure.systemError << ")" << std::endl;
     if (report) {

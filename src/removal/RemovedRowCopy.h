@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "Toolkit.h"
 #include "ado/Connection.h"
 #include "ado/Variant.h"
+#include "DurableFile.h"
 
 namespace removal {
 
@@ -112,11 +114,27 @@ public:
     const std::string& Path() const { return written_ ? path_ : kNone; }
 
 private:
+    // The records the file lacks, ready to be written.
+    struct Records {
+        std::string text, checksum;
+        std::size_t setsWritten = 0;
+        std::vector<KeptSet::State> states;
+        bool create = false;
+    };
+    bool prepare(Records& records, platform::FileFailure& failure) const;
+    static bool store(const std::string& path, const Records& records, bool sync, platform::FileFailure& failure);
+    void stored(Records&& records);
+
     // report: the copy before a commit, whose failure stops the cascade; the
     // records not yet in the file are then flushed to disk. Otherwise the
     // state after it, not flushed; a failure there is told only when the set
     // was committed (a set rolled back has removed nothing).
     bool write(CascadeReport* report, bool tellWhenItFails = true);
+    bool failed(const platform::FileFailure& failure, CascadeReport* report, bool tellWhenItFails);
+
+    // Waits for the current set's records written while its statements run
+    // (see BeforeStatements): true when there were none or they are on disk.
+    bool settle(platform::FileFailure& failure);
 
     static inline const std::string kNone;
     std::string folder_;
@@ -130,6 +148,12 @@ private:
     std::size_t setsWritten_ = 0;
     std::vector<KeptSet::State> statesWritten_;
     std::string lastChecksum_;
+    // The current set's records, being written and flushed; last, so that
+    // its thread is joined before what it uses goes.
+    bool ahead_ = false;
+    Records aheadRecords_;
+    platform::FileFailure aheadFailure_;
+    std::future<bool> aheadDone_;
 };
 
 }  // namespace removal

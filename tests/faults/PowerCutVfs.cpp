@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <stdexcept>
 #include <utility>
 
@@ -99,6 +100,8 @@ struct Recorder {
 };
 
 Recorder* recorder = nullptr;
+// The copies are flushed on a thread of their own while SQLite writes.
+std::mutex recording;
 sqlite3_vfs* real = nullptr;
 
 struct File {
@@ -121,15 +124,18 @@ int xRead(sqlite3_file* f, void* data, int amount, sqlite3_int64 offset) {
 }
 int xWrite(sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset) {
     const int rc = self(f).real->pMethods->xWrite(self(f).real, data, amount, offset);
+    const std::lock_guard lock(recording);
     if (self(f).path && recorder) recorder->track(*self(f).path).pending.emplace_back(offset, amount);
     return rc;
 }
 int xTruncate(sqlite3_file* f, sqlite3_int64 size) {
     const int rc = self(f).real->pMethods->xTruncate(self(f).real, size);
+    const std::lock_guard lock(recording);
     if (self(f).path && recorder) recorder->track(*self(f).path).pending.emplace_back(size, 0);
     return rc;
 }
 int xSync(sqlite3_file* f, int flags) {
+    const std::lock_guard lock(recording);
     if (self(f).path && recorder) recorder->cut("sync", *self(f).path);
     const int rc = self(f).real->pMethods->xSync(self(f).real, flags);
     if (rc == SQLITE_OK && self(f).path && recorder) {
@@ -171,6 +177,7 @@ int xOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFl
         file.base.pMethods = nullptr;
         return rc;
     }
+    const std::lock_guard lock(recording);
     if (recorder && recorder->watches(name)) {
         file.path = new std::string(name);
         recorder->track(name).sqlite = true;
@@ -180,6 +187,7 @@ int xOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFl
 }
 
 int xDelete(sqlite3_vfs*, const char* name, int syncDir) {
+    const std::lock_guard lock(recording);
     const bool watched = recorder && recorder->watches(name);
     if (watched) recorder->cut("apaga", name);
     const int rc = real->xDelete(real, name, syncDir);
@@ -204,6 +212,7 @@ int xCurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) { return real->xCurrentT
 sqlite3_vfs vfs{};
 
 void copyFlushed(const std::string& path) {
+    const std::lock_guard lock(recording);
     if (!recorder || !recorder->watches(path.c_str())) return;
     Tracked& file = recorder->track(path);
     file.durable = readWhole(path);
@@ -232,6 +241,7 @@ PowerCutVfs::~PowerCutVfs() {
 }
 
 std::vector<PowerCut> PowerCutVfs::Cuts() const {
+    const std::lock_guard lock(recording);
     std::vector<PowerCut> cuts = recorder->cuts;
     for (PowerCut& image : recorder->images("fim")) cuts.push_back(std::move(image));
     // A file first seen after a cut was not on disk at that cut.

@@ -435,10 +435,10 @@ public:
     KillingSteps(removal::RemovalCopy& copy, Step step) : copy_(copy), step_(step) {}
     bool BeforeStatements(ado::Connection& cn, const std::string& n, const std::string& t,
                           removal::CascadeReport& r) override {
+        if (step_ == BeforeTheFile) ::raise(SIGKILL);
         return copy_.BeforeStatements(cn, n, t, r);
     }
     bool BeforeCommit(removal::CascadeReport& r) override {
-        if (step_ == BeforeTheFile) ::raise(SIGKILL);
         const bool written = copy_.BeforeCommit(r);
         if (step_ == AfterTheFileBeforeTheCommit) ::raise(SIGKILL);
         return written;
