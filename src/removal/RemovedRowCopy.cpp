@@ -198,13 +198,14 @@ nlohmann::ordered_json setJson(const KeptSet& set) {
 // The record's line: its compact text with the checksum of that text added
 // as its last member (a reader takes the member out, writes the rest
 // compactly again and compares).
-std::string sealed(nlohmann::ordered_json record, std::string* checksum = nullptr) {
+std::string sealed(const nlohmann::ordered_json& record, std::string* checksum = nullptr) {
     using nlohmann::ordered_json;
-    const std::string content = record.dump(-1, ' ', false, ordered_json::error_handler_t::strict);
-    const std::string sum = platform::Sha256Hex(content);
-    record["sha256"] = sum;
+    std::string text = record.dump(-1, ' ', false, ordered_json::error_handler_t::strict);
+    const std::string sum = platform::Sha256Hex(text);
     if (checksum) *checksum = sum;
-    return record.dump(-1, ' ', false, ordered_json::error_handler_t::strict) + "\n";
+    // The compact text of the record with the member added at its end.
+    text.pop_back();
+    return text + (record.empty() ? "" : ",") + "\"sha256\":\"" + sum + "\"}\n";
 }
 
 }  // namespace
@@ -286,17 +287,22 @@ bool RemovalCopy::BeforeStatements(ado::Connection& fCN, const std::string& Num_
     if (anyRow(sets_.back())) {
         ahead_ = true;
         aheadFailure_ = {};
-        if (prepare(aheadRecords_, aheadFailure_)) {
+        // Nothing the thread reads changes before settle() has waited for it.
+        const auto writeAhead = [this]() noexcept {
             try {
-                aheadDone_ = std::async(std::launch::async, [this, path = path_] {
-                    return store(path, aheadRecords_, true, aheadFailure_);
-                });
-            } catch (const std::system_error&) {
-                // No thread to be had: written here, and settled as if it had run.
-                std::promise<bool> done;
-                done.set_value(store(path_, aheadRecords_, true, aheadFailure_));
-                aheadDone_ = done.get_future();
+                return prepare(aheadRecords_, aheadFailure_) && store(path_, aheadRecords_, true, aheadFailure_);
+            } catch (const std::exception& e) {
+                aheadFailure_.reason = e.what();
+                return false;
             }
+        };
+        try {
+            aheadDone_ = std::async(std::launch::async, writeAhead);
+        } catch (const std::system_error&) {
+            // No thread to be had: written here, and settled as if it had run.
+            std::promise<bool> done;
+            done.set_value(writeAhead());
+            aheadDone_ = done.get_future();
         }
     }
     return true;
