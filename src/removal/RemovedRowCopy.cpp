@@ -8,6 +8,7 @@
 #include <ctime>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
@@ -112,6 +113,20 @@ std::string utcText(std::chrono::system_clock::time_point when, bool compact) {
     return text;
 }
 
+// The table a cascade statement joins its own to (the first after INNER
+// JOIN), as its place in the cascade; none for a statement without joins.
+std::optional<std::size_t> parentOf(const CascadeStatement& statement) {
+    const std::string_view text = statement.statementTemplate;
+    const std::size_t join = text.find("INNER JOIN");
+    if (join == std::string_view::npos) return std::nullopt;
+    const std::size_t open = text.find('{', join);
+    const std::size_t close = text.find('}', open);
+    const std::string_view name = text.substr(open + 1, close - open - 1);
+    for (std::size_t t = 0; t < kCascadeStatements.size(); ++t)
+        if (kCascadeStatements[t].table == name) return t;
+    throw std::logic_error("cascade statement joining an unknown table");
+}
+
 }  // namespace
 
 std::string ReadingStatementText(const CascadeStatement& statement, std::string_view numeroExame,
@@ -139,18 +154,21 @@ bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame
         error = std::to_string(static_cast<std::int32_t>(e.status())) + " - " + e.what();
         return false;
     }
-    // Every statement joins its table through Exame with the filter on the
-    // number, so where Exame holds no row for it no statement deletes
-    // anything: Exame is read first, and the other tables only when it
-    // matched (a set without the examination costs one query, not thirteen).
+    // Every statement joins its table through its parent (the first table it
+    // joins), and the parent through its own, up to Exame with the filter on
+    // the number, the same joins the parent's own statement makes: so where
+    // the parent's reading found no row, the child's statement deletes
+    // nothing. The tables are read parents first (the reverse of the cascade
+    // order, Exame first), and a table whose parent found nothing is not
+    // asked (a set without the examination costs one query, not thirteen).
     tables.resize(kCascadeStatements.size());
-    const std::size_t root = kCascadeStatements.size() - 1;
     for (std::size_t n = 0; n < kCascadeStatements.size(); ++n) {
-        const std::size_t t = n == 0 ? root : n - 1;
+        const std::size_t t = kCascadeStatements.size() - 1 - n;
         const CascadeStatement& statement = kCascadeStatements[t];
         KeptTable& kept = tables[t];
         kept.table = std::string(statement.table) + suffix;
-        if (n > 0 && tables[root].rows.empty()) continue;
+        const std::optional<std::size_t> parent = parentOf(statement);
+        if (parent && tables[*parent].rows.empty()) continue;
         ado::Recordset recordset;
         // The rows read stay as read until the commit, on databases whose
         // plain reads take no lock.

@@ -52,9 +52,9 @@ bool IsBinaryType(std::int64_t adoType);
 
 // The rows each of the thirteen statements would delete, in cascade order.
 // False when a query failed; error then holds "number - text". Each
-// column's type is the one the query's result declares. When Exame holds no
-// row for the number, the other twelve tables are not asked and keep no
-// columns and no rows.
+// column's type is the one the query's result declares. A table whose parent
+// (the table its statement joins first; Exame's parent is the number) kept no
+// row is not asked and keeps no columns and no rows.
 bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame, const std::string& suffix,
                      std::vector<KeptTable>& tables, std::string& error);
 

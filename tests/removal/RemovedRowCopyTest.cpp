@@ -335,6 +335,19 @@ TEST_P(CopySuite, RemovalThenRestoreGivesBackEveryTableByteForByte) {
     }
 }
 
+TEST_P(CopySuite, ATableWhoseParentKeptNoRowIsNotAsked) {
+    for (const std::string& number : FindSeedNumbers(cn()).liveOnly) {
+        if (!cn().Query("SELECT 1 FROM Exame_Página WHERE Número_Exame = '" + number + "'").rows.empty()) continue;
+        const auto report = Remove(number, copies_.path().string());
+        ASSERT_EQ(report.outcome, removal::RemovalReport::Outcome::Removed);
+        const ordered_json live = ReadCopy(report.copyFile)["conjuntos"][0]["tabelas"];
+        EXPECT_FALSE(live[3]["colunas"].empty()) << "Exame_Página, whose parent is Exame, is asked";
+        for (const int t : {0, 1, 2}) EXPECT_TRUE(live[t]["colunas"].empty()) << live[t]["tabela"];
+        return;
+    }
+    FAIL() << "no examination of the seed without pages";
+}
+
 // The copy with its checksum made right again after an edit.
 std::string Resealed(ordered_json copy) {
     copy.erase("sha256");
