@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
-#include <iostream>
 #include <memory>
 #include <new>
 #include <vector>
 
+#include "Diagnostics.h"
 #include "ErrorMessages.h"
 #include "RuntimeError.h"
 #include "ado/AdoError.h"
@@ -62,16 +62,16 @@ std::uint32_t currentFailure() {
     } catch (const ado::AdoError& e) {
         return e.status();
     } catch (const platform::RuntimeError& e) {
-        std::cerr << "clsADO: run-time error " << e.number() << ": " << e.what() << std::endl;
+        platform::Diagnose("clsADO", "run-time error " + std::to_string(e.number()) + ": " + e.what());
         return ado::status::adoError(static_cast<std::uint32_t>(e.number()));
     } catch (const std::bad_alloc&) {
-        std::cerr << "clsADO: out of memory" << std::endl;
+        platform::Diagnose("clsADO", "out of memory");
         return ado::status::OutOfMemory;
     } catch (const std::exception& e) {
-        std::cerr << "clsADO: unexpected failure: " << e.what() << std::endl;
+        platform::Diagnose("clsADO", std::string("unexpected failure: ") + e.what());
         return ado::status::Unspecified;
     } catch (...) {
-        std::cerr << "clsADO: unexpected failure of unknown kind" << std::endl;
+        platform::Diagnose("clsADO", "unexpected failure of unknown kind");
         return ado::status::Unspecified;
     }
 }

@@ -5,8 +5,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 
+#include "Diagnostics.h"
 #include "ErrorMessages.h"
 #include "RuntimeError.h"
 #include "RuntimeErrorReport.h"
@@ -95,11 +95,11 @@ bool frmPathCore::Verifica_Drive(const std::string& fDrive) {
     std::int32_t número = 0;
     if (mountPoint.empty()) {
         número = platform::rt::DeviceUnavailable;
-        std::cerr << "remover-exame: drive '" << fDrive << "' does not exist" << std::endl;
+        platform::Diagnose("remover-exame", "drive '" + fDrive + "' does not exist");
 #ifdef _WIN32
     } else if ((número = win32::ProbeDrive(mountPoint)) != 0) {
-        std::cerr << "remover-exame: cannot read drive '" << fDrive << "' (" << mountPoint << "): error "
-                  << número << std::endl;
+        platform::Diagnose("remover-exame", "cannot read drive '" + fDrive + "' (" + mountPoint +
+                                                "): error " + std::to_string(número));
 #else
     } else if (DIR* handle = opendir(mountPoint.c_str())) {
         errno = 0;
@@ -107,14 +107,14 @@ bool frmPathCore::Verifica_Drive(const std::string& fDrive) {
         const int readError = errno;
         closedir(handle);
         if (número != 0) {
-            std::cerr << "remover-exame: cannot read drive '" << fDrive << "' (" << mountPoint
-                      << "): " << std::strerror(readError) << std::endl;
+            platform::Diagnose("remover-exame", "cannot read drive '" + fDrive + "' (" + mountPoint +
+                                                    "): " + std::strerror(readError));
         }
     } else {
         const int openError = errno;
         número = NúmeroDoErroDoDrive(openError);
-        std::cerr << "remover-exame: cannot read drive '" << fDrive << "' (" << mountPoint
-                  << "): " << std::strerror(openError) << std::endl;
+        platform::Diagnose("remover-exame", "cannot read drive '" + fDrive + "' (" + mountPoint +
+                                                "): " + std::strerror(openError));
 #endif
     }
     if (número == 0) return true;

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <iostream>
 #include <memory>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
+#include "Diagnostics.h"
 #include "Digest.h"
 #include "DurableFile.h"
 #include "ErrorPrompt.h"
@@ -304,8 +304,9 @@ bool RemovalCopy::write(CascadeReport* report, bool tellWhenItFails) {
         written_ = true;
         return true;
     }
-    std::cerr << "Copia dos registros removidos: \"" << path_ << "\": " << failure.reason << " (erro do sistema "
-              << failure.systemError << ")" << std::endl;
+    platform::Diagnose("Copia dos registros removidos", "\"" + path_ + "\": " + failure.reason +
+                                                            " (erro do sistema " +
+                                                            std::to_string(failure.systemError) + ")");
     if (report) {
         report->failedAt = "copia";
         report->error = failure.reason;

@@ -15,7 +15,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <iostream>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,6 +26,7 @@
 #include "AdoError.h"
 #include "ClientSockets.h"
 #include "ConnectionString.h"
+#include "Diagnostics.h"
 #include "OdbcConnectionString.h"
 #include "Providers.h"
 #include "StatusCodes.h"
@@ -146,7 +146,7 @@ struct FailureContext {
 
     // Each text is redacted on its own, so that one withheld for holding a
     // password leaves the SQLSTATE and native error of its record readable.
-    std::string line = "ODBC: " + std::string(what) + " failed";
+    std::string line = std::string(what) + " failed";
     for (const auto& d : diagnostics)
         line += " [SQLSTATE " + d.state + ", native error " + std::to_string(d.native) + "] " +
                 RedactSecrets(d.message, secrets);
@@ -155,7 +155,7 @@ struct FailureContext {
     line += RedactSecrets(std::string(detail), secrets);
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
-    std::cerr << line << std::endl;
+    platform::Diagnose("ODBC", line);
     throw AdoError(code, RedactSecrets(description, secrets));
 }
 
@@ -369,7 +369,7 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
         odbcString = std::move(plan.text);
         family = plan.family;
     } catch (const AdoError& e) {
-        std::cerr << "ODBC: " << e.what() << " -- connection string: " << redacted << std::endl;
+        platform::Diagnose("ODBC", std::string(e.what()) + " -- connection string: " + redacted);
         throw;
     }
     for (auto [attribute, seconds] : {std::pair{SQL_ATTR_LOGIN_TIMEOUT, loginTimeout},
@@ -407,7 +407,7 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
 
 void OdbcSession::confirmSafety(DriverFamily family) {
     auto refuse = [](const std::string& reason) {
-        std::cerr << "ODBC: connection refused: " << reason << std::endl;
+        platform::Diagnose("ODBC", "connection refused: " + reason);
         throw AdoError(status::CannotConnect, "The connection is refused: " + reason);
     };
     // The driver and the server name themselves: the string was written,
@@ -764,8 +764,8 @@ std::string OdbcSession::Identity() {
     std::string identity;
     if (rows.rows.size() == 1 && rows.rows[0].size() == 1) identity = ToText(rows.rows[0][0]);
     if (!allDigits(identity)) {
-        std::cerr << "ODBC: the server did not give the number of its session -- statement: " << query
-                  << std::endl;
+        platform::Diagnose(
+            "ODBC", std::string("the server did not give the number of its session -- statement: ") + query);
         throw AdoError(status::Unspecified, "the server did not give the number of its session");
     }
     return identity;

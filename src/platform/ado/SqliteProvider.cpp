@@ -20,7 +20,6 @@
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +27,7 @@
 
 #include "AdoError.h"
 #include "ConnectionString.h"
+#include "Diagnostics.h"
 #include "Providers.h"
 #include "SqlRewrite.h"
 #include "StatusCodes.h"
@@ -195,9 +195,9 @@ std::string oneLine(std::string_view text) {
 
 [[noreturn]] void report(std::uint32_t status, const std::string& message, const std::string& detail,
                          const StatementText& text) {
-    std::cerr << "SQLite: " << message << detail << "; statement: " << oneLine(text.original);
-    if (text.rewritten) std::cerr << "; rewritten for SQLite: " << oneLine(*text.rewritten);
-    std::cerr << std::endl;
+    std::string line = message + detail + "; statement: " + oneLine(text.original);
+    if (text.rewritten) line += "; rewritten for SQLite: " + oneLine(*text.rewritten);
+    platform::Diagnose("SQLite", line);
     throw AdoError(status, message);
 }
 
@@ -447,7 +447,7 @@ int busyTimeoutMs(const std::vector<ConnectionProperty>& properties) {
 }
 
 [[noreturn]] void failOpen(std::uint32_t status, const std::string& path, const std::string& message) {
-    std::cerr << "SQLite: cannot open the database \"" << oneLine(path) << "\": " << message << std::endl;
+    platform::Diagnose("SQLite", "cannot open the database \"" + oneLine(path) + "\": " + message);
     throw AdoError(status, message);
 }
 
