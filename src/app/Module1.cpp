@@ -8,6 +8,7 @@
 #include "Diagnostics.h"
 #include "RegularFile.h"
 #include "RuntimeError.h"
+#include "TextCase.h"
 #include "Utf8.h"
 #include "WindowsDirectory.h"
 
@@ -28,15 +29,6 @@ std::string trimSpaces(const std::string& text) {
     if (first == std::string::npos) return {};
     const std::size_t last = text.find_last_not_of(' ');
     return text.substr(first, last - first + 1);
-}
-
-// Upper case of the ASCII letters. The keys are ASCII, so nothing beyond them
-// can decide whether a line sets a key.
-std::string upperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
 }
 
 // Tells the IT person what stopped the reader, and throws it as the run-time
@@ -170,7 +162,7 @@ std::string RetornarDiretórioWindows() {
     if (directory.empty() || directory.back() != platform::kPathSeparator)
         directory += platform::kPathSeparator;
 #ifdef _WIN32
-    directory = upperAscii(directory);
+    directory = platform::UpperAscii(directory);
 #endif
     // Elsewhere file names are case-sensitive: the directory keeps its case.
     return directory;
@@ -220,7 +212,7 @@ std::string RetornarValorChave(std::string Linha, const std::string& Chave, bool
     if (Diretório && (Linha.empty() || Linha.back() != '\\')) Linha += '\\';
     const std::size_t equals = Linha.find('=');
     const std::string candidate = equals == std::string::npos ? std::string() : Linha.substr(0, equals);
-    if (upperAscii(trimSpaces(candidate)) != upperAscii(Chave)) return {};
+    if (platform::UpperAscii(trimSpaces(candidate)) != platform::UpperAscii(Chave)) return {};
     return trimSpaces(equals == std::string::npos ? Linha : Linha.substr(equals + 1));
 }
 

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "ProgramTitle.h"
 #include "RemovalAudit.h"
 #include "SystemLog.h"
 #include "Toolkit.h"
@@ -28,7 +29,7 @@ namespace app {
 
 class frmPrincipalCore {
 public:
-    static constexpr const char* kCaption = "Quelvomir 4.0 - Remover exame";
+    static constexpr const char* kCaption = platform::kProgramTitle;
     static constexpr int kClientWidth = 4455;
     static constexpr int kClientHeight = 1950;
 

@@ -10,6 +10,7 @@
 #include "Diagnostics.h"
 #include "ErrorMessages.h"
 #include "RuntimeError.h"
+#include "TextCase.h"
 #include "ado/AdoError.h"
 #include "ado/StatusCodes.h"
 
@@ -17,11 +18,6 @@ namespace {
 
 constexpr std::int32_t kJetDatabase = 1;
 constexpr std::int32_t kSqlServerDatabase = 0;
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // Column categories for RetornarSeparator: 0 text, 1 number, 2 date or time,
 // 3 Boolean, -1 none.
@@ -225,7 +221,7 @@ bool clsADO::RemoverTable(ado::Connection& fCN, const std::string& fNomeTable) {
 }
 
 std::int32_t clsADO::RetornarTipoBD(ado::Connection& fCN) {
-    const std::string connectionString = upper(fCN.ConnectionString());
+    const std::string connectionString = platform::UpperAscii(fCN.ConnectionString());
     if (connectionString.find("MICROSOFT.JET.OLEDB") != std::string::npos) return kJetDatabase;
     return kSqlServerDatabase;
 }

@@ -38,7 +38,7 @@ std::string ChaveDoDrive(const std::string& drive) {
 // The run-time error for a drive that cannot be listed. A mount point that
 // is gone means the device is not there (68); anything else is the error of
 // the listing itself.
-std::int32_t NúmeroDoErroDoDrive(int errnoValue) {
+std::int32_t driveErrorNumber(int errnoValue) {
     if (errnoValue == ENOENT || errnoValue == ENOTDIR) return platform::rt::DeviceUnavailable;
     return platform::RuntimeErrorFromErrno(errnoValue);
 }
@@ -92,34 +92,34 @@ void frmPathCore::Configura_Path(const std::string& fPath) {
 bool frmPathCore::Verifica_Drive(const std::string& fDrive) {
     // Listing the drive's top directory is the probe; what it holds is not used.
     const std::string mountPoint = DriveList::MountPointOfDrive(fDrive);
-    std::int32_t número = 0;
+    std::int32_t number = 0;
     if (mountPoint.empty()) {
-        número = platform::rt::DeviceUnavailable;
+        number = platform::rt::DeviceUnavailable;
         platform::Diagnose("remover-exame", "drive '" + fDrive + "' does not exist");
 #ifdef _WIN32
-    } else if ((número = win32::ProbeDrive(mountPoint)) != 0) {
+    } else if ((number = win32::ProbeDrive(mountPoint)) != 0) {
         platform::Diagnose("remover-exame", "cannot read drive '" + fDrive + "' (" + mountPoint +
-                                                "): error " + std::to_string(número));
+                                                "): error " + std::to_string(number));
 #else
     } else if (DIR* handle = opendir(mountPoint.c_str())) {
         errno = 0;
-        if (!readdir(handle) && errno != 0) número = NúmeroDoErroDoDrive(errno);
+        if (!readdir(handle) && errno != 0) number = driveErrorNumber(errno);
         const int readError = errno;
         closedir(handle);
-        if (número != 0) {
+        if (number != 0) {
             platform::Diagnose("remover-exame", "cannot read drive '" + fDrive + "' (" + mountPoint +
                                                     "): " + std::strerror(readError));
         }
     } else {
         const int openError = errno;
-        número = NúmeroDoErroDoDrive(openError);
+        number = driveErrorNumber(openError);
         platform::Diagnose("remover-exame", "cannot read drive '" + fDrive + "' (" + mountPoint +
                                                 "): " + std::strerror(openError));
 #endif
     }
-    if (número == 0) return true;
+    if (number == 0) return true;
     toolkit_.MsgBox("Ocorreu o seguinte erro ao acessar o drive '" + fDrive + "'" + "\n" +
-                        platform::StandardErrorText(número),
+                        platform::StandardErrorText(number),
                     platform::vbOKOnly, "Atenção!");
     return false;
 }

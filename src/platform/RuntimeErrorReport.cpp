@@ -1,11 +1,12 @@
 #include "RuntimeErrorReport.h"
 
 #include "Diagnostics.h"
+#include "ProgramTitle.h"
 #include "RuntimeError.h"
 
 namespace platform {
 
-const char* const kRuntimeErrorTitle = "Quelvomir 4.0 - Remover exame";
+const char* const kRuntimeErrorTitle = kProgramTitle;
 
 namespace {
 

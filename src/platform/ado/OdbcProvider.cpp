@@ -30,6 +30,7 @@
 #include "OdbcConnectionString.h"
 #include "Providers.h"
 #include "StatusCodes.h"
+#include "TextCase.h"
 #include "Utf16.h"
 
 namespace ado {
@@ -192,12 +193,6 @@ FetchAs fetchKindFor(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits) {
         default:
             return FetchAs::Text;
     }
-}
-
-std::string upperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
 }
 
 // Ends a call that has outlived the command time-out by cutting the session's
@@ -414,7 +409,7 @@ void OdbcSession::confirmSafety(DriverFamily family) {
     // and the safeguards chosen, for the family the registration named.
     const std::string library = infoText(SQL_DRIVER_NAME);
     const std::string dbms = infoText(SQL_DBMS_NAME);
-    const std::string server = upperAscii(dbms);
+    const std::string server = platform::UpperAscii(dbms);
     const bool mySqlServer =
         server.find("MYSQL") != std::string::npos || server.find("MARIADB") != std::string::npos;
     if (FamilyOfLibrary(library) != family)
@@ -438,7 +433,7 @@ void OdbcSession::confirmSafety(DriverFamily family) {
     Execute("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')");
     const RowSet mode = Query("SELECT @@SESSION.sql_mode");
     const std::string modes = mode.rows.empty() || mode.rows[0].empty() ? "" : ToText(mode.rows[0][0]);
-    if (("," + upperAscii(modes) + ",").find(",NO_BACKSLASH_ESCAPES,") == std::string::npos)
+    if (("," + platform::UpperAscii(modes) + ",").find(",NO_BACKSLASH_ESCAPES,") == std::string::npos)
         refuse("the session does not keep NO_BACKSLASH_ESCAPES in its sql_mode (\"" + modes + "\")");
 }
 

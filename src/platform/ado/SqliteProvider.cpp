@@ -31,6 +31,7 @@
 #include "Providers.h"
 #include "SqlRewrite.h"
 #include "StatusCodes.h"
+#include "TextCase.h"
 
 namespace ado {
 namespace {
@@ -90,10 +91,6 @@ namespace {
 bool isSpaceByte(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
-char upperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
 }  // namespace
 
 // The codes follow what SQL Server's provider reports for the same declared
@@ -115,7 +112,7 @@ std::int64_t AdoTypeForDeclaredType(std::string_view declaredType) {
             if (!name.empty() && name.back() != ' ') name += ' ';
             continue;
         }
-        name += upperAscii(c);
+        name += platform::UpperAscii(c);
     }
     while (!name.empty() && name.back() == ' ') name.pop_back();
     if (name.empty()) return 12;
