@@ -230,6 +230,22 @@ TEST(UpperCaseTest, LettersOneForOneAndForeignBytesKept) {
         {"", ""},
     };
     for (const auto& [text, upper] : cases) EXPECT_EQ(platform::UpperCase(text), upper) << text;
+    // Keys, provider and driver names: the ASCII letters only, whatever the locale.
+    EXPECT_EQ(platform::UpperAscii("Provider=sqlite.1;é\xe9~z{"), "PROVIDER=SQLITE.1;é\xe9~Z{");
+}
+
+// Label1 keeps its place while its caption fits; otherwise it grows to the
+// left by what the caption lacks, up to the window's left edge.
+TEST(Label1LeftTest, GrowsLeftwardsOnlyAsFarAsTheCaptionNeeds) {
+    using Core = app::frmPrincipalCore;
+    const struct {
+        int left, right, needed, expected;
+    } cases[] = {
+        {46, 121, 60, 46},  {46, 121, 75, 46}, {46, 121, 76, 45},
+        {46, 121, 100, 21}, {46, 121, 121, 0}, {46, 121, 500, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Core::Label1Left(c.left, c.right, c.needed), c.expected) << c.needed;
 }
 
 }  // namespace
