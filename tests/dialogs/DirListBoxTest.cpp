@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "DirListBox.h"
+#include "qt/DirListBox.h"
 #include "QtApp.h"
 #include "RuntimeError.h"
 #include "TempDir.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "DriveListBox.h"
+#include "qt/DriveListBox.h"
 #include "QtApp.h"
 #include "RuntimeError.h"
 

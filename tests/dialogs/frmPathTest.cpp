@@ -15,13 +15,13 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "DirListBox.h"
-#include "DriveListBox.h"
+#include "qt/DirListBox.h"
+#include "qt/DriveListBox.h"
 #include "FakeToolkit.h"
 #include "QtApp.h"
 #include "RuntimeError.h"
 #include "TempDir.h"
-#include "frmPath.h"
+#include "qt/frmPath.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "frmPrincipal.h"
+#include "qt/frmPrincipal.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
