@@ -13,6 +13,7 @@
 #include "FakeToolkit.h"
 #include "LogReceiver.h"
 #include "Module1.h"
+#include "StartupTest.h"
 #include "TempDir.h"
 #include "TextCase.h"
 #include "frmPrincipalCore.h"
@@ -27,45 +28,7 @@ std::string upperAscii(std::string text) {
     return text;
 }
 
-class FrmPrincipalCoreTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (const char* windir = std::getenv("WINDIR")) savedWindir_ = windir;
-        Module1::gDirWindows.clear();
-        Module1::gConnServer.clear();
-        Module1::gConnLocal.clear();
-        Module1::gDirSvr.clear();
-    }
-    void TearDown() override {
-        // DE lives for the whole test program: leave its connection closed.
-        ado::Connection& connection = DE::Instance().Conexão_Atual();
-        if (connection.State() == ado::adStateOpen) connection.Close();
-        if (savedWindir_)
-            setenv("WINDIR", savedWindir_->c_str(), 1);
-        else
-            unsetenv("WINDIR");
-    }
-
-    // Makes directory the Windows directory, with a configuration file holding
-    // ini when given.
-    void useWindowsDirectory(const std::filesystem::path& directory, std::optional<std::string> ini = {}) {
-        std::filesystem::create_directories(directory);
-        setenv("WINDIR", directory.c_str(), 1);
-        if (ini) temp.write(std::filesystem::relative(directory / "Quelvomir.INI", temp.path()), *ini);
-    }
-
-    void expectEnded() {
-        EXPECT_TRUE(ui.Ended());
-        EXPECT_NE(ui.ExitCode(), 0);
-        EXPECT_EQ(DE::Instance().Conexão_Atual().State(), ado::adStateClosed);
-    }
-
-    testing_support::TempDir temp;
-    testing_support::FakeToolkit ui;
-
-private:
-    std::optional<std::string> savedWindir_;
-};
+using FrmPrincipalCoreTest = testing_support::StartupTest;
 
 TEST_F(FrmPrincipalCoreTest, MissingConfigurationFileIsNamedInUpperCase) {
     useWindowsDirectory(temp.path() / "configuração");
