@@ -40,7 +40,7 @@
 #include "ado/OdbcConnectionString.h"
 #include "ado/Providers.h"
 #include "ado/SqlRewrite.h"
-#include "ado/Utf16.h"
+#include "Utf16.h"
 
 #ifdef REMOVER_BENCH_MARIADB
 #include "MariaDbServer.h"
@@ -260,7 +260,7 @@ public:
     explicit RawOdbc(const std::string& adoConnectionString) {
         const auto properties = ado::ParseConnectionString(adoConnectionString);
         const std::u16string text =
-            ado::Utf8ToUtf16(ado::BuildOdbcConnectionString(ado::ProviderKind::Odbc, properties));
+            platform::Utf8ToUtf16(ado::BuildOdbcConnectionString(ado::ProviderKind::Odbc, properties));
         SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
         SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
         SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
@@ -282,7 +282,7 @@ public:
     long long Run(const std::string& sql, bool wantCount = false) {
         SQLHSTMT stmt = SQL_NULL_HSTMT;
         SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt);
-        std::u16string wide = ado::Utf8ToUtf16(sql);
+        std::u16string wide = platform::Utf8ToUtf16(sql);
         long long value = 0;
         if (!SQL_SUCCEEDED(SQLExecDirectW(stmt, reinterpret_cast<SQLWCHAR*>(wide.data()),
                                           static_cast<SQLINTEGER>(wide.size()))))

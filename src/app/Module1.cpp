@@ -161,10 +161,8 @@ std::string RetornarDiretórioWindows() {
     if (!directory.empty() && directory.back() == '\0') directory.pop_back();
     if (directory.empty() || directory.back() != platform::kPathSeparator)
         directory += platform::kPathSeparator;
-#ifdef _WIN32
-    directory = platform::UpperAscii(directory);
-#endif
-    // Elsewhere file names are case-sensitive: the directory keeps its case.
+    // Where file names are case-sensitive the directory keeps its case.
+    if (platform::kFileNamesIgnoreCase) directory = platform::UpperAscii(directory);
     return directory;
 }
 

@@ -1,19 +1,13 @@
 #include "frmPathCore.h"
 
-#include <dirent.h>
-
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 
 #include "Diagnostics.h"
+#include "Drives.h"
 #include "ErrorMessages.h"
 #include "RuntimeError.h"
 #include "RuntimeErrorReport.h"
 #include "clsIO.h"
-#ifdef _WIN32
-#include "win32/Drives.h"
-#endif
 
 namespace dialogs {
 namespace {
@@ -33,16 +27,6 @@ std::string ChaveDoDrive(const std::string& drive) {
     }
     return drive;
 }
-
-#ifndef _WIN32
-// The run-time error for a drive that cannot be listed. A mount point that
-// is gone means the device is not there (68); anything else is the error of
-// the listing itself.
-std::int32_t driveErrorNumber(int errnoValue) {
-    if (errnoValue == ENOENT || errnoValue == ENOTDIR) return platform::rt::DeviceUnavailable;
-    return platform::RuntimeErrorFromErrno(errnoValue);
-}
-#endif
 
 // One step of the load: a step that fails is skipped and the next one runs.
 template <typename Step>
@@ -96,26 +80,8 @@ bool frmPathCore::Verifica_Drive(const std::string& fDrive) {
     if (mountPoint.empty()) {
         number = platform::rt::DeviceUnavailable;
         platform::Diagnose("remover-exame", "drive '" + fDrive + "' does not exist");
-#ifdef _WIN32
-    } else if ((number = win32::ProbeDrive(mountPoint)) != 0) {
-        platform::Diagnose("remover-exame", "cannot read drive '" + fDrive + "' (" + mountPoint +
-                                                "): error " + std::to_string(number));
-#else
-    } else if (DIR* handle = opendir(mountPoint.c_str())) {
-        errno = 0;
-        if (!readdir(handle) && errno != 0) number = driveErrorNumber(errno);
-        const int readError = errno;
-        closedir(handle);
-        if (number != 0) {
-            platform::Diagnose("remover-exame", "cannot read drive '" + fDrive + "' (" + mountPoint +
-                                                    "): " + std::strerror(readError));
-        }
-    } else {
-        const int openError = errno;
-        number = driveErrorNumber(openError);
-        platform::Diagnose("remover-exame", "cannot read drive '" + fDrive + "' (" + mountPoint +
-                                                "): " + std::strerror(openError));
-#endif
+    } else if (std::string reason; (number = platform::drives::ProbeDrive(mountPoint, reason)) != 0) {
+        platform::Diagnose("remover-exame", "cannot read drive '" + fDrive + "' (" + mountPoint + "): " + reason);
     }
     if (number == 0) return true;
     toolkit_.MsgBox("Ocorreu o seguinte erro ao acessar o drive '" + fDrive + "'" + "\n" +

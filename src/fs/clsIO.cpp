@@ -7,11 +7,9 @@
 #include "WindowsDirectory.h"
 
 std::int64_t clsIO::ZuEspaçoLivre(std::string fDrive) {
-#ifndef _WIN32
     // A full path of this system names its file system by itself; the drive
     // letters below are the forms a Windows path would take.
-    if (!fDrive.empty() && fDrive[0] == '/') return platform::DiskSpaceFreeAt(fDrive);
-#endif
+    if (const auto free = platform::DiskSpaceFreeOfFullPath(fDrive)) return *free;
     // Every step runs even when an earlier one failed; a failure only turns
     // the result into -1, and the previous drive is made current again.
     const std::string previous = platform::CurrentDirectory().substr(0, 2);

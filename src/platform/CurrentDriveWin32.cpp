@@ -67,4 +67,8 @@ std::int64_t DiskSpaceFree() {
     return static_cast<std::int64_t>(available.QuadPart > maximum ? maximum : available.QuadPart);
 }
 
+std::optional<std::int64_t> DiskSpaceFreeOfFullPath(const std::string&) {
+    return std::nullopt;
+}
+
 }  // namespace platform

@@ -1,13 +1,6 @@
 #include "FileSearch.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <memory>
-
-#ifndef _WIN32
-#include <dirent.h>
-#include <sys/stat.h>
-#endif
 
 namespace platform {
 
@@ -55,13 +48,6 @@ bool matchStarsAndMarks(std::string_view name, std::string_view pattern) {
     return j == pattern.size();
 }
 
-#ifndef _WIN32
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
-#endif
-
 }  // namespace
 
 bool HasWildcards(std::string_view name) {
@@ -77,53 +63,5 @@ bool WildcardMatch(std::string_view name, std::string_view pattern) {
     if (pattern.find_first_not_of('*', dot + 1) != std::string_view::npos) return false;
     return matchStarsAndMarks(name, pattern.substr(0, dot));
 }
-
-SplitPath SplitLastComponent(const std::string& path) {
-#ifdef _WIN32
-    // Either separator; a drive's root keeps its own ("C:\").
-    const std::size_t slash = path.find_last_of("/\\");
-    if (slash == std::string::npos) return {".", path};
-    if (slash == 0 || (slash == 2 && path[1] == ':'))
-        return {path.substr(0, slash + 1), path.substr(slash + 1)};
-#else
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {".", path};
-    if (slash == 0) return {"/", path.substr(1)};
-#endif
-    return {path.substr(0, slash), path.substr(slash + 1)};
-}
-
-// Windows searches with its own calls (FileSearchWin32.cpp).
-#ifndef _WIN32
-int ListMatches(const std::string& directory, std::string_view pattern, std::vector<std::string>& names,
-                std::size_t limit) {
-    DirHandle dir(opendir(directory.c_str()));
-    if (!dir) return errno;
-    std::size_t found = 0;
-    while (found < limit) {
-        errno = 0;
-        const dirent* entry = readdir(dir.get());
-        if (entry == nullptr) return errno;
-        if (WildcardMatch(entry->d_name, pattern)) {
-            names.emplace_back(entry->d_name);
-            ++found;
-        }
-    }
-    return 0;
-}
-
-bool FindFirstMatch(const std::string& pattern) {
-    if (pattern.empty()) return false;
-    const SplitPath split = SplitLastComponent(pattern);
-    if (!HasWildcards(split.name)) {
-        // A plain name: does the entry exist? A dangling link is an entry
-        // too, as a listing of its directory would show it.
-        struct stat info;
-        return lstat(pattern.c_str(), &info) == 0;
-    }
-    std::vector<std::string> names;
-    return ListMatches(split.directory, split.name, names, 1) == 0 && !names.empty();
-}
-#endif
 
 }  // namespace platform

@@ -7,6 +7,15 @@
 
 namespace platform {
 
+SplitPath SplitLastComponent(const std::string& path) {
+    // Either separator; a drive's root keeps its own ("C:\").
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) return {".", path};
+    if (slash == 0 || (slash == 2 && path[1] == ':'))
+        return {path.substr(0, slash + 1), path.substr(slash + 1)};
+    return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
 bool FindFirstMatch(const std::string& pattern) {
     if (pattern.empty()) return false;
     WIN32_FIND_DATAW data;

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "ErrorMessages.h"
-#include "ado/AdoError.h"
+#include "StatusError.h"
 
 namespace platform {
 
@@ -64,7 +64,7 @@ ErrorReport DescribeUncaught(const std::exception_ptr& error) {
         std::rethrow_exception(error);
     } catch (const RuntimeError& e) {
         return {e.number(), StandardErrorText(e.number())};
-    } catch (const ado::AdoError& e) {
+    } catch (const StatusError& e) {
         const std::int32_t number = ErrorNumberFromStatus(e.status());
         return {number, StandardErrorText(number)};
     } catch (const std::bad_alloc&) {

@@ -58,7 +58,8 @@ std::int32_t RuntimeErrorFromWin32(std::uint32_t error);
 std::int32_t ErrorNumberFromStatus(std::uint32_t status);
 
 // The number and text that the run-time error report shows for an exception
-// that nothing caught (a RuntimeError, an ado::AdoError or anything else).
+// that nothing caught (a RuntimeError, a StatusError such as the connection
+// layer's, or anything else).
 struct ErrorReport {
     std::int32_t number;
     std::string text;

@@ -11,11 +11,14 @@ namespace platform {
 // empty, otherwise "/etc", ending with the platform's separator.
 unsigned GetWindowsDirectoryA(char* buffer, unsigned size);
 
-// The separator of path components on this platform.
+// The separator of path components on this platform, and whether its file
+// names ignore case.
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
+constexpr bool kFileNamesIgnoreCase = true;
 #else
 constexpr char kPathSeparator = '/';
+constexpr bool kFileNamesIgnoreCase = false;
 #endif
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "StopRequest.h"
+#include "UtcTime.h"
 #include "Utf8.h"
 #include "ado/ConnectionString.h"
 #include "ado/Providers.h"
@@ -44,12 +45,7 @@ std::string utcTime(std::chrono::system_clock::time_point when) {
     const std::time_t seconds =
         static_cast<std::time_t>(duration_cast<std::chrono::seconds>(sinceEpoch).count());
     const long millis = static_cast<long>(duration_cast<milliseconds>(sinceEpoch).count() % 1000);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &seconds);
-#else
-    gmtime_r(&seconds, &utc);
-#endif
+    const std::tm utc = platform::UtcTimeParts(seconds);
     char text[96];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ", utc.tm_year + 1900,
                   utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);

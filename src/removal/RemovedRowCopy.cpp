@@ -14,6 +14,7 @@
 #include "DurableFile.h"
 #include "ErrorPrompt.h"
 #include "RemovalAudit.h"
+#include "UtcTime.h"
 #include "Utf8.h"
 #include "ado/AdoError.h"
 #include "ado/Recordset.h"
@@ -99,12 +100,7 @@ std::string_view stateWord(KeptSet::State state) {
 
 std::string utcText(std::chrono::system_clock::time_point when, bool compact) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &seconds);
-#else
-    gmtime_r(&seconds, &utc);
-#endif
+    const std::tm utc = platform::UtcTimeParts(seconds);
     char text[64];
     std::strftime(text, sizeof text, compact ? "%Y%m%dT%H%M%SZ" : "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;

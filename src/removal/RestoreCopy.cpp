@@ -12,6 +12,7 @@
 #include "DurableFile.h"
 #include "ExamTables.h"
 #include "RemovalAudit.h"
+#include "UtcTime.h"
 #include "ado/AdoError.h"
 #include "ado/Recordset.h"
 
@@ -272,12 +273,7 @@ std::string RestoreAuditLine(const std::string& path, bool simulate, const Resto
                              const std::string& user, const std::string& host,
                              const std::string& connectionString) {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
+    const std::tm utc = platform::UtcTimeParts(now);
     char when[32];
     std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
     std::string line = std::string("evento=restauracao_exame inicio=") + when + " origem=linha_de_comando modo=" +

@@ -1,5 +1,6 @@
-// clsIO on a POSIX system: the existence test on its paths, and the free
-// space of the stand-in drives and of full paths.
+// clsIO on a POSIX system: the free space of full paths, and of a drive
+// letter assigned to a directory. The cases both systems have are in
+// ClsIoTest.cpp.
 
 #include <gtest/gtest.h>
 #include <sys/statvfs.h>
@@ -15,54 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::TempDir;
 
-TEST(ZuDir, AnswersWhetherThePathNamesAnEntry) {
-    TempDir dir;
-    dir.write("a.txt", "a");
-    dir.write("b.TXT", "b");
-    dir.write(".oculto", "");
-    dir.write("README", "");
-    fs::create_directories(dir.path() / "sub");
-    dir.write("sub/inner.ini", "");
-    fs::create_directory(dir.path() / "vazio");
-    fs::create_symlink(dir.path() / "nao-existe", dir.path() / "quebrado");
-    const std::string d = dir.path().string();
-
-    const struct {
-        std::string path;
-        bool expected;
-    } cases[] = {
-        {"", false},
-        {"\\", false},
-        {"/", true},
-        {d + "/a.txt", true},
-        {d + "/A.TXT", false},
-        {d + "/sub", true},
-        {d + "/sub/", true},
-        {d + "/sub\\", true},
-        {d + "/quebrado", true},  // a link is an entry even when it leads nowhere
-        {d + "/ausente", false},
-        {d + "/ausente/", false},
-        {d + "/nada/a.txt", false},
-        {d + "/a.txt/x", false},
-        {d + "/*.txt", true},
-        {d + "/*.TXT", true},
-        {d + "/*.doc", false},
-        {d + "/?.txt", true},
-        {d + "/??.txt", false},
-        {d + "/READ*.*", true},
-        {d + "/.ocu*", true},
-        {d + "/su?", true},  // directories match too
-        {d + "/sub/*.ini", true},
-        {d + "/vazio/*", false},  // "." and ".." are not entries of their own
-        {d + "/nada/*", false},
-        {d + "/s*/inner.ini", false},  // wildcards only in the last component
-    };
-    clsIO io;
-    for (const auto& c : cases) EXPECT_EQ(io.ZuDir(c.path), c.expected) << "[" << c.path << "]";
-    EXPECT_EQ(io.ErrorNumber(), 0);
-    EXPECT_EQ(io.ErrorString(), "");
-}
-
 std::int64_t freeBytesOf(const std::string& path) {
     struct statvfs info;
     if (statvfs(path.c_str(), &info) != 0) return -2;
@@ -71,34 +24,6 @@ std::int64_t freeBytesOf(const std::string& path) {
 
 // Other processes write to the same disks while the test runs.
 constexpr std::int64_t kTolerance = 256ll << 20;
-
-TEST(ZuEspaçoLivre, NormalisesTheDriveAndRestoresTheCurrentOne) {
-    const struct {
-        const char* drive;
-        bool driveC;
-    } cases[] = {
-        {"c", true}, {"c:", true}, {"C:", true},  {"C:/some/path", true}, {"c:\\Dados", true}, {"Cz", true},
-        {"", false}, {"Z", false}, {"z:", false}, {":", false},           {"1", false},        {":C", false},
-    };
-    // Drive C's current directory is the root, wherever the process works.
-    const std::string before = platform::CurrentDirectory();
-    EXPECT_EQ(before, "C:/");
-    clsIO io;
-    io.SetErrorNumber(5);
-    io.SetErrorString("texto");
-    for (const auto& c : cases) {
-        const std::int64_t free = io.ZuEspaçoLivre(c.drive);
-        if (c.driveC) {
-            EXPECT_NEAR(static_cast<double>(free), static_cast<double>(freeBytesOf("/")), kTolerance)
-                << c.drive;
-        } else {
-            EXPECT_EQ(free, -1) << c.drive;
-        }
-        EXPECT_EQ(platform::CurrentDirectory(), before) << c.drive;
-    }
-    EXPECT_EQ(io.ErrorNumber(), 5);
-    EXPECT_EQ(io.ErrorString(), "texto");
-}
 
 TEST(ZuEspaçoLivre, AsksTheFileSystemThatHoldsAFullPath) {
     TempDir dir;

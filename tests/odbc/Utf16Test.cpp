@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ado/Utf16.h"
+#include "Utf16.h"
 
 namespace {
 
@@ -16,15 +16,15 @@ TEST(Utf16, RoundTripsValidText) {
         "\xEF\xBF\xBF \xE0\xA0\x80 \xC2\x80",       // U+FFFF, U+0800, U+0080: edges of each length
         "\xF4\x8F\xBF\xBF",                         // U+10FFFF
     };
-    for (const char* text : texts) EXPECT_EQ(ado::Utf16ToUtf8(ado::Utf8ToUtf16(text)), text) << text;
+    for (const char* text : texts) EXPECT_EQ(platform::Utf16ToUtf8(platform::Utf8ToUtf16(text)), text) << text;
     const std::string withNul("a\0b", 3);
-    EXPECT_EQ(ado::Utf16ToUtf8(ado::Utf8ToUtf16(withNul)), withNul);
+    EXPECT_EQ(platform::Utf16ToUtf8(platform::Utf8ToUtf16(withNul)), withNul);
 }
 
 TEST(Utf16, EncodesSurrogatePairs) {
-    EXPECT_EQ(ado::Utf8ToUtf16("\xF0\x9F\x98\x80"), u"\xD83D\xDE00");
-    EXPECT_EQ(ado::Utf8ToUtf16("é"), u"\x00E9");
-    EXPECT_EQ(ado::Utf16ToUtf8(u"\xD83D\xDE00"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(platform::Utf8ToUtf16("\xF0\x9F\x98\x80"), u"\xD83D\xDE00");
+    EXPECT_EQ(platform::Utf8ToUtf16("é"), u"\x00E9");
+    EXPECT_EQ(platform::Utf16ToUtf8(u"\xD83D\xDE00"), "\xF0\x9F\x98\x80");
 }
 
 TEST(Utf16, InvalidUtf8BecomesReplacementCharacters) {
@@ -47,13 +47,13 @@ TEST(Utf16, InvalidUtf8BecomesReplacementCharacters) {
         {"\xF5\x80", u"\xFFFD\xFFFD"},
         {"\xE9t\xE9", u"\xFFFDt\xFFFD"},  // Windows-1252 "été"
     };
-    for (const auto& c : cases) EXPECT_EQ(ado::Utf8ToUtf16(c.utf8), c.expected) << c.utf8;
+    for (const auto& c : cases) EXPECT_EQ(platform::Utf8ToUtf16(c.utf8), c.expected) << c.utf8;
 }
 
 TEST(Utf16, UnpairedSurrogatesBecomeReplacementCharacters) {
-    EXPECT_EQ(ado::Utf16ToUtf8(u"a\xD83D"), "a\xEF\xBF\xBD");
-    EXPECT_EQ(ado::Utf16ToUtf8(u"\xDE00z"), "\xEF\xBF\xBDz");
-    EXPECT_EQ(ado::Utf16ToUtf8(u"\xD83D\xD83D\xDE00"), "\xEF\xBF\xBD\xF0\x9F\x98\x80");
+    EXPECT_EQ(platform::Utf16ToUtf8(u"a\xD83D"), "a\xEF\xBF\xBD");
+    EXPECT_EQ(platform::Utf16ToUtf8(u"\xDE00z"), "\xEF\xBF\xBDz");
+    EXPECT_EQ(platform::Utf16ToUtf8(u"\xD83D\xD83D\xDE00"), "\xEF\xBF\xBD\xF0\x9F\x98\x80");
 }
 
 }  // namespace

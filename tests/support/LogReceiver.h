@@ -41,8 +41,13 @@ public:
             throw std::runtime_error("cannot bind " + path_);
         timeval wait{5, 0};
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-        if (reading == Reading::KeepingUp)
+        if (reading == Reading::KeepingUp) {
             reader_ = std::thread([this] {
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    running_ = true;
+                }
+                arrived_.notify_all();
                 while (!stop_) {
                     pollfd readable{fd_, POLLIN, 0};
                     if (::poll(&readable, 1, 20) == 1) {
@@ -52,6 +57,14 @@ public:
                     }
                 }
             });
+            // The fault tests fork the program right after this: a thread
+            // still starting may hold the allocator's lock (the sanitizers'
+            // allocator does not take it across fork), and the child would
+            // wait on it for ever. Once in its loop the reader allocates only
+            // when a record comes.
+            std::unique_lock<std::mutex> lock(mutex_);
+            arrived_.wait(lock, [this] { return running_; });
+        }
     }
     ~LogReceiver() {
         stop_ = true;
@@ -102,6 +115,7 @@ private:
     std::condition_variable arrived_;
     std::deque<std::string> records_;
     std::atomic<bool> stop_{false};
+    bool running_ = false;  // mutex_
     std::thread reader_;
 };
 

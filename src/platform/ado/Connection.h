@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "ObjectState.h"
 #include "RowSet.h"
 #include "Session.h"
 
@@ -29,11 +30,7 @@ namespace ado {
 
 class Recordset;
 
-constexpr long adStateClosed = 0;
-constexpr long adStateOpen = 1;
-
 constexpr long adConnectUnspecified = -1;
-constexpr long adCmdUnspecified = -1;
 
 constexpr long adSchemaColumns = 4;
 constexpr long adSchemaTables = 20;

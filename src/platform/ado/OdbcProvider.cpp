@@ -34,6 +34,10 @@
 #include "Utf16.h"
 
 namespace ado {
+
+using platform::Utf16ToUtf8;
+using platform::Utf8ToUtf16;
+
 namespace {
 
 using WideString = std::basic_string<SQLWCHAR>;

@@ -1,6 +1,7 @@
 #include "Recordset.h"
 
 #include "AdoError.h"
+#include "Connection.h"
 #include "ConnectionString.h"
 #include "StatusCodes.h"
 

@@ -6,11 +6,13 @@
 
 #include <string>
 
-#include "Connection.h"
 #include "Field.h"
+#include "ObjectState.h"
 #include "RowSet.h"
 
 namespace ado {
+
+class Connection;
 
 constexpr long adUseServer = 2;
 constexpr long adUseClient = 3;

@@ -2,17 +2,10 @@
 
 #include <sqlite3.h>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <cerrno>
 #ifdef _WIN32
 #include <winerror.h>
 
-#include "RegularFile.h"
 #include "WideText.h"
 #endif
 #include <charconv>
@@ -29,6 +22,7 @@
 #include "ConnectionString.h"
 #include "Diagnostics.h"
 #include "Providers.h"
+#include "RegularFile.h"
 #include "SqlRewrite.h"
 #include "StatusCodes.h"
 #include "TextCase.h"
@@ -462,45 +456,23 @@ std::filesystem::path systemPath(const std::string& path) {
 // Only a regular file that starts with SQLite's header holds a database.
 // SQLite would take an empty file, /dev/null or /dev/zero for a new, empty
 // database, and would wait for ever reading a named pipe that nobody writes;
-// such names are refused before SQLite opens anything. What cannot be
-// examined (a missing file, a directory, no permission) is left to SQLite,
-// which says why it cannot open it.
+// such names are refused before SQLite opens anything. What is not there, a
+// folder and a path that cannot be followed are left to SQLite, which says
+// why it cannot open them; a file that is there but cannot be opened is
+// refused as SQLite would refuse it, never handed on.
 void refuseWhatIsNotADatabase(const std::string& path) {
     static constexpr char kHeader[] = "SQLite format 3";  // 16 bytes with its NUL
     char header[sizeof kHeader] = {};
-    std::size_t got = 0;
-#ifndef _WIN32
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return;
-    if (!S_ISREG(status.st_mode)) failOpen(status::CannotConnect, path, "not a regular file");
-    // Non-blocking, in case a pipe took the file's place since.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        failOpen(status::CannotConnect, path, "not a regular file");
-    }
-    ssize_t n = 0;
-    while (got < sizeof header && (n = ::read(fd, header + got, sizeof header - got)) > 0)
-        got += static_cast<std::size_t>(n);
-    ::close(fd);
-#else
-    // A device, a pipe or a console is refused before anything waits on it;
-    // a missing file or a folder is left to SQLite, as above; what is there
-    // but cannot be opened is refused, never handed on.
     const platform::RegularFile opened = platform::OpenRegularFile(path);
-    std::error_code ec;
-    switch (opened.failure) {
-    case platform::RegularFile::Failure::None:
-        break;
-    case platform::RegularFile::Failure::NotRegular:
-        failOpen(status::CannotConnect, path, "not a regular file");
-    default:
-        if (opened.error == ENOENT || std::filesystem::is_directory(systemPath(path), ec)) return;
+    if (opened.failure != platform::RegularFile::Failure::None) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(systemPath(path), ec)) return;
+        if (opened.failure == platform::RegularFile::Failure::NotRegular)
+            failOpen(status::CannotConnect, path, "not a regular file");
+        if (!std::filesystem::is_regular_file(systemPath(path), ec)) return;
         failOpen(status::AccessDenied, path, "unable to open database file");
     }
-    got = std::fread(header, 1, sizeof header, opened.file.get());
-#endif
+    const std::size_t got = std::fread(header, 1, sizeof header, opened.file.get());
     if (got != sizeof header || std::memcmp(header, kHeader, sizeof header) != 0)
         failOpen(status::DataCorrupt, path, "file is not a database");
 }

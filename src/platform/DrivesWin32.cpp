@@ -1,21 +1,23 @@
-#include "win32/Drives.h"
-
+// Drives on Windows: the system's own; see Drives.h.
 #include <windows.h>
 
 #include <algorithm>
 
+#include "Drives.h"
 #include "RuntimeError.h"
 #include "WideText.h"
 
-namespace dialogs::win32 {
+namespace platform::drives {
 namespace {
-
-using platform::Utf8FromWide;
-using platform::WideFromUtf8;
 
 bool StartsWithDriveLetter(const std::string& text) {
     return text.size() >= 2 && text[1] == ':' &&
            ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
+}
+
+// "c:" alone, or followed by a space and anything (a drive list entry).
+bool IsDriveAlone(const std::string& text) {
+    return StartsWithDriveLetter(text) && (text.size() == 2 || text[2] == ' ');
 }
 
 // The length of a path's root: "C:\" (3), or "\\server\share\" for a
@@ -42,8 +44,7 @@ private:
     DWORD previous_ = 0;
 };
 
-}  // namespace
-
+// The roots of the machine's drives in letter order ("A:\", "C:\", ...).
 std::vector<std::string> LogicalDrives() {
     std::wstring roots(128, L'\0');
     DWORD length = GetLogicalDriveStringsW(static_cast<DWORD>(roots.size()), roots.data());
@@ -63,7 +64,39 @@ std::vector<std::string> LogicalDrives() {
     return result;
 }
 
-std::string DriveEntryText(const std::string& root) {
+// The full form of path: a relative path is taken from the current
+// directory, a drive alone ("d:") stands for that drive's current
+// directory. No trailing backslash but for a root. Empty when path cannot
+// name anything.
+std::string FullPath(const std::string& path) {
+    if (path.empty() || path.find('\0') != std::string::npos) return {};
+    const std::wstring wide = WideFromUtf8(path);
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return {};
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return {};
+    full.resize(length);
+    std::string result = Utf8FromWide(full);
+    if (result.size() > RootLength(result) && result.back() == '\\') result.pop_back();
+    // A drive's root keeps its backslash; its letter is written in capitals.
+    if (StartsWithDriveLetter(result) && result[0] >= 'a')
+        result[0] = static_cast<char>(result[0] - 'a' + 'A');
+    return result;
+}
+
+bool IsDirectory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+std::vector<std::string> Roots() {
+    return LogicalDrives();
+}
+
+std::string EntryText(const std::string& root) {
     std::string text = root.substr(0, 2);
     text[0] = static_cast<char>(text[0] >= 'A' && text[0] <= 'Z' ? text[0] - 'A' + 'a' : text[0]);
     const std::wstring wideRoot = WideFromUtf8(root);
@@ -89,26 +122,28 @@ std::string RootOfDrive(const std::string& drive) {
     return {};
 }
 
-std::string FullPath(const std::string& path) {
-    if (path.empty() || path.find('\0') != std::string::npos) return {};
-    const std::wstring wide = WideFromUtf8(path);
-    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return {};
-    std::wstring full(size, L'\0');
-    const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) return {};
-    full.resize(length);
-    std::string result = Utf8FromWide(full);
-    if (result.size() > RootLength(result) && result.back() == '\\') result.pop_back();
-    // A drive's root keeps its backslash; its letter is written in capitals.
-    if (StartsWithDriveLetter(result) && result[0] >= 'a')
-        result[0] = static_cast<char>(result[0] - 'a' + 'A');
-    return result;
+// A path's drive is the letter of its full form; a network path has none.
+std::string RootOfPath(const std::string& path, const std::vector<std::string>&) {
+    const std::string full = FullPath(path);
+    if (!StartsWithDriveLetter(full)) return {};
+    return RootOfDrive(full.substr(0, 2));
 }
 
-bool IsDirectory(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+// Drive C's current directory, or the first drive's on a machine without C.
+std::string StartDirectory() {
+    const std::vector<std::string> roots = LogicalDrives();
+    return FullPath(!RootOfDrive("C:").empty() || roots.empty() ? "C:" : roots.front().substr(0, 2));
+}
+
+std::string DirectoryOf(const std::string& path) {
+    // A drive alone stands for its current directory, which the full form of
+    // its letter and colon gives.
+    if (IsDriveAlone(path) && RootOfDrive(path).empty())
+        throw RuntimeError(rt::DeviceUnavailable, "no such drive: '" + path + "'");
+    const std::string target = FullPath(IsDriveAlone(path) ? path.substr(0, 2) : path);
+    if (target.empty() || !IsDirectory(target))
+        throw RuntimeError(rt::PathNotFound, "path not found: '" + path + "'");
+    return target;
 }
 
 std::vector<std::string> Subdirectories(const std::string& directory) {
@@ -119,8 +154,7 @@ std::vector<std::string> Subdirectories(const std::string& directory) {
         const DWORD error = GetLastError();
         // An empty drive has no entry at all, not even "." and "..".
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return {};
-        throw platform::RuntimeError(platform::RuntimeErrorFromWin32(error),
-                                     "cannot read '" + directory + "'");
+        throw RuntimeError(RuntimeErrorFromWin32(error), "cannot read '" + directory + "'");
     }
     std::vector<std::wstring> names;
     do {
@@ -163,7 +197,7 @@ std::string Join(const std::string& directory, const std::string& name) {
     return !directory.empty() && directory.back() == '\\' ? directory + name : directory + "\\" + name;
 }
 
-std::int32_t ProbeDrive(const std::string& root) {
+std::int32_t ProbeDrive(const std::string& root, std::string& reason) {
     QuietCriticalErrors quiet;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(WideFromUtf8(Join(root, "*")).c_str(), &found);
@@ -173,7 +207,9 @@ std::int32_t ProbeDrive(const std::string& root) {
     }
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return 0;
-    return platform::RuntimeErrorFromWin32(error);
+    const std::int32_t number = RuntimeErrorFromWin32(error);
+    reason = "error " + std::to_string(number);
+    return number;
 }
 
-}  // namespace dialogs::win32
+}  // namespace platform::drives

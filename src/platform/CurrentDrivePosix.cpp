@@ -68,6 +68,11 @@ std::int64_t DiskSpaceFree() {
     return root.empty() ? -1 : DiskSpaceFreeAt(root);
 }
 
+std::optional<std::int64_t> DiskSpaceFreeOfFullPath(const std::string& path) {
+    if (path.empty() || path[0] != '/') return std::nullopt;
+    return DiskSpaceFreeAt(path);
+}
+
 std::int64_t DiskSpaceFreeAt(const std::string& path) {
     struct statvfs info;
     if (path.empty() || statvfs(path.c_str(), &info) != 0) return -1;

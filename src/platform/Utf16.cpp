@@ -4,7 +4,7 @@
 
 #include "Utf8.h"
 
-namespace ado {
+namespace platform {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -53,4 +53,4 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     return out;
 }
 
-}  // namespace ado
+}  // namespace platform

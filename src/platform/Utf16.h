@@ -1,4 +1,4 @@
-// UTF-8 <-> UTF-16 conversion for the ODBC wide API.
+// UTF-8 <-> UTF-16 conversion for the ODBC wide API and the Windows wide calls.
 //
 // The program keeps all text as UTF-8; the ODBC driver manager's wide
 // functions take and give UTF-16 (SQLWCHAR is 16 bits wide with unixODBC and
@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-namespace ado {
+namespace platform {
 
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 
-}  // namespace ado
+}  // namespace platform
