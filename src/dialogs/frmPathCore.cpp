@@ -81,7 +81,8 @@ bool frmPathCore::Verifica_Drive(const std::string& fDrive) {
         number = platform::rt::DeviceUnavailable;
         platform::Diagnose("remover-exame", "drive '" + fDrive + "' does not exist");
     } else if (std::string reason; (number = platform::drives::ProbeDrive(mountPoint, reason)) != 0) {
-        platform::Diagnose("remover-exame", "cannot read drive '" + fDrive + "' (" + mountPoint + "): " + reason);
+        platform::Diagnose("remover-exame",
+                           "cannot read drive '" + fDrive + "' (" + mountPoint + "): " + reason);
     }
     if (number == 0) return true;
     toolkit_.MsgBox("Ocorreu o seguinte erro ao acessar o drive '" + fDrive + "'" + "\n" +

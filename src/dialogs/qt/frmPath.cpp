@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "Twips.h"
 #include "qt/DirListBox.h"
 #include "qt/DriveListBox.h"
-#include "Twips.h"
 #include "qt/QtToolkit.h"
 
 namespace {
