@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <system_error>
 #include <ctime>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
+#include "Diagnostics.h"
 #include "Digest.h"
 #include "DurableFile.h"
 #include "ErrorPrompt.h"
@@ -434,8 +434,9 @@ bool RemovalCopy::write(CascadeReport* report, bool tellWhenItFails) {
 }
 
 bool RemovalCopy::failed(const platform::FileFailure& failure, CascadeReport* report, bool tellWhenItFails) {
-    std::cerr << "Copia dos registros removidos: \"" << path_ << "\": " << failure.reason << " (erro do sistema "
-              << failure.systemError << ")" << std::endl;
+    platform::Diagnose("Copia dos registros removidos", "\"" + path_ + "\": " + failure.reason +
+                                                            " (erro do sistema " +
+                                                            std::to_string(failure.systemError) + ")");
     if (report) {
         report->failedAt = "copia";
         report->error = failure.reason;
