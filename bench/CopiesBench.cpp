@@ -36,18 +36,13 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-class SilentToolkit : public platform::Toolkit {
+class SilentToolkit : public platform::ToolkitState {
 public:
     int MsgBox(const std::string& prompt, int, const std::string&) override {
         if (prompt.rfind("Tem certeza", 0) != 0 && prompt != "Exame removido com sucesso.")
             throw std::runtime_error("unexpected message: " + prompt);
         return platform::vbOK;
     }
-    void SetMousePointer(int) override {}
-    int MousePointer() const override { return 0; }
-    void End(int) override {}
-    bool Ended() const override { return false; }
-    int ExitCode() const override { return 0; }
 };
 
 double median(std::vector<double> ms) {

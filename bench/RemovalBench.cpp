@@ -38,21 +38,13 @@ using Clock = std::chrono::steady_clock;
 
 // Answers OK to every box and records whether anything but the expected
 // confirmation and success appeared.
-class SilentToolkit : public platform::Toolkit {
+class SilentToolkit : public platform::ToolkitState {
 public:
     int MsgBox(const std::string& prompt, int, const std::string&) override {
         if (prompt.rfind("Tem certeza", 0) != 0 && prompt != "Exame removido com sucesso.")
             throw std::runtime_error("unexpected message: " + prompt);
         return platform::vbOK;
     }
-    void SetMousePointer(int pointer) override { pointer_ = pointer; }
-    int MousePointer() const override { return pointer_; }
-    void End(int) override {}
-    bool Ended() const override { return false; }
-    int ExitCode() const override { return 0; }
-
-private:
-    int pointer_ = 0;
 };
 
 // The cascade of both sets sent straight to SQLite: the same texts, rewritten

@@ -33,6 +33,9 @@ int runRestore(const std::string& path, bool simular, ado::Connection& connectio
                     << ", " << report.reason << ".\n";
     } else {
         console.out << (simular ? "Seria restaurado" : "Restaurado") << " o exame \"" << report.numeroExame << "\":\n";
+        if (report.unfinished)
+            console.out << "  (o arquivo termina num registro incompleto, deixado de lado: o programa parou ao "
+                           "gravá-lo, antes da confirmação que dependia dele)\n";
         for (const auto& set : report.sets) {
             console.out << "  Conjunto " << (set.suffix.empty() ? "vivo" : set.suffix)
                         << (set.committedInFile ? "" : " (remoção não confirmada: não é restaurado)") << '\n';

@@ -1,6 +1,6 @@
 #include "DE.h"
 
-DE::DE() : conexão_("Provider=SQLOLEDB.1;") {}
+DE::DE() : connection_("Provider=SQLOLEDB.1;") {}
 
 DE& DE::Instance() {
     static DE instance;

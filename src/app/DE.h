@@ -9,9 +9,9 @@ public:
     static DE& Instance();
 
     // The program's connection. Start-up opens it; nothing closes it.
-    ado::Connection& Conexão_Atual() { return conexão_; }
+    ado::Connection& Conexão_Atual() { return connection_; }
 
 private:
     DE();
-    ado::Connection conexão_;
+    ado::Connection connection_;
 };

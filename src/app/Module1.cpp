@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
+#include "Diagnostics.h"
 #include "RegularFile.h"
 #include "RuntimeError.h"
+#include "TextCase.h"
 #include "Utf8.h"
 #include "WindowsDirectory.h"
 
@@ -30,21 +31,18 @@ std::string trimSpaces(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-// Upper case of the ASCII letters. The keys are ASCII, so nothing beyond them
-// can decide whether a line sets a key.
-std::string upperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
+// Tells the IT person what stopped the reader, and throws it as the run-time
+// error whose description says the same.
+[[noreturn]] void fail(std::int32_t number, const char* where, const std::string& text) {
+    platform::Diagnose(where, text);
+    throw platform::RuntimeError(number, std::string(where) + ": " + text);
 }
+
+constexpr const char* kReader = "LerConfiguração";
 
 [[noreturn]] void throwFileError(const std::string& path, const char* what, int errnoValue) {
     const std::int32_t number = platform::RuntimeErrorFromErrno(errnoValue);
-    const std::string detail =
-        "LerConfiguração: " + std::string(what) + " '" + path + "': " + std::strerror(errnoValue);
-    std::cerr << detail << '\n';
-    throw platform::RuntimeError(number, detail);
+    fail(number, kReader, std::string(what) + " '" + path + "': " + std::strerror(errnoValue));
 }
 
 // Larger than any configuration file the host product writes (a few
@@ -53,10 +51,8 @@ std::string upperAscii(std::string text) {
 constexpr std::uint64_t kMaxConfigurationSize = std::uint64_t{16} << 20;
 
 [[noreturn]] void throwTooLarge(const std::string& path) {
-    const std::string detail =
-        "LerConfiguração: '" + path + "' é grande demais para um arquivo de configuração";
-    std::cerr << detail << '\n';
-    throw platform::RuntimeError(platform::rt::PathFileAccessError, detail);
+    fail(platform::rt::PathFileAccessError, kReader,
+         "'" + path + "' é grande demais para um arquivo de configuração");
 }
 
 // Opens path for reading when it is a regular file. Anything else that can
@@ -74,9 +70,7 @@ platform::FileHandle openRegularFile(const std::string& path) {
         case Failure::CannotExamine:
             throwFileError(path, "não foi possível examinar", opened.error);
         case Failure::NotRegular: {
-            const std::string detail = "LerConfiguração: '" + path + "' não é um arquivo comum";
-            std::cerr << detail << '\n';
-            throw platform::RuntimeError(platform::rt::PathFileAccessError, detail);
+            fail(platform::rt::PathFileAccessError, kReader, "'" + path + "' não é um arquivo comum");
         }
         case Failure::TooLarge:
             throwTooLarge(path);
@@ -160,16 +154,15 @@ std::string RetornarDiretórioWindows() {
     constexpr unsigned kSize = 255;
     std::string buffer(kSize, ' ');
     if (platform::GetWindowsDirectoryA(buffer.data(), kSize) == 0) {
-        const std::string detail = "RetornarDiretórioWindows: o diretório do Windows não pôde ser obtido";
-        std::cerr << detail << '\n';
-        throw platform::RuntimeError(platform::rt::PathNotFound, detail);
+        fail(platform::rt::PathNotFound, "RetornarDiretórioWindows",
+             "o diretório do Windows não pôde ser obtido");
     }
     std::string directory = trimSpaces(buffer);
     if (!directory.empty() && directory.back() == '\0') directory.pop_back();
     if (directory.empty() || directory.back() != platform::kPathSeparator)
         directory += platform::kPathSeparator;
     // Where file names are case-sensitive the directory keeps its case.
-    if (platform::kFileNamesIgnoreCase) directory = upperAscii(directory);
+    if (platform::kFileNamesIgnoreCase) directory = platform::UpperAscii(directory);
     return directory;
 }
 
@@ -194,9 +187,7 @@ bool LerConfiguração(const std::string& Arquivo) {
             std::string value = RetornarValorChave(line, entry.key, entry.directory);
             if (value.empty()) continue;
             if (truncated) {
-                const std::string detail = "LerConfiguração: linha longa demais em '" + Arquivo + "'";
-                std::cerr << detail << '\n';
-                throw platform::RuntimeError(platform::rt::OutOfMemory, detail);
+                fail(platform::rt::OutOfMemory, kReader, "linha longa demais em '" + Arquivo + "'");
             }
             entry.value = std::move(value);
             break;
@@ -219,7 +210,7 @@ std::string RetornarValorChave(std::string Linha, const std::string& Chave, bool
     if (Diretório && (Linha.empty() || Linha.back() != '\\')) Linha += '\\';
     const std::size_t equals = Linha.find('=');
     const std::string candidate = equals == std::string::npos ? std::string() : Linha.substr(0, equals);
-    if (upperAscii(trimSpaces(candidate)) != upperAscii(Chave)) return {};
+    if (platform::UpperAscii(trimSpaces(candidate)) != platform::UpperAscii(Chave)) return {};
     return trimSpaces(equals == std::string::npos ? Linha : Linha.substr(equals + 1));
 }
 

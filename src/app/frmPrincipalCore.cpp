@@ -1,9 +1,8 @@
 #include "frmPrincipalCore.h"
 
-#include <iostream>
-
 #include "CascadeDelete.h"
 #include "DE.h"
+#include "Diagnostics.h"
 #include "Module1.h"
 #include "RemoveExamCommand.h"
 #include "RuntimeErrorReport.h"
@@ -28,7 +27,7 @@ void frmPrincipalCore::Form_Load() {
 
     clsIO io;
     if (!io.ZuDir(caminho)) {
-        std::cerr << "remover-exame: configuration file not found: " << caminho << std::endl;
+        platform::Diagnose("remover-exame", "configuration file not found: " + caminho);
         toolkit_.MsgBox("Não foi encontrado o arquivo '" + platform::UpperCase(caminho) + ".'",
                         platform::vbOKOnly, "Atenção!");
         toolkit_.End(kExitStartupFailed);
@@ -40,18 +39,18 @@ void frmPrincipalCore::Form_Load() {
         return;
     }
 
-    ado::Connection& conexão = DE::Instance().Conexão_Atual();
+    ado::Connection& connection = DE::Instance().Conexão_Atual();
     clsADO ado;
-    if (!ado.AbrirConexão(conexão, Module1::gConnServer)) {
-        const std::int32_t número = ado.ErrorNumber();
-        const std::string texto = ado.ErrorString();
+    if (!ado.AbrirConexão(connection, Module1::gConnServer)) {
+        const std::int32_t number = ado.ErrorNumber();
+        const std::string text = ado.ErrorString();
         // Not the connection string: it may hold a password.
-        std::cerr << "remover-exame: cannot open the database named by CONN_SERVER in " << caminho
-                  << ": error " << número << " - " << texto << std::endl;
+        platform::Diagnose("remover-exame", "cannot open the database named by CONN_SERVER in " + caminho +
+                                                ": error " + std::to_string(number) + " - " + text);
         toolkit_.MsgBox(
             "Ao abrir a conexão com o banco de dados ocoreu o seguinte erro."
             "\r\n\r\nErro nº " +
-                std::to_string(número) + " - " + texto,
+                std::to_string(number) + " - " + text,
             platform::vbOKOnly, "Atenção!");
         toolkit_.End(kExitStartupFailed);
         return;

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "ProgramTitle.h"
 #include "RemovalAudit.h"
 #include "SystemLog.h"
 #include "Toolkit.h"
@@ -28,7 +29,7 @@ namespace app {
 
 class frmPrincipalCore {
 public:
-    static constexpr const char* kCaption = "Quelvomir 4.0 - Remover exame";
+    static constexpr const char* kCaption = platform::kProgramTitle;
     static constexpr int kClientWidth = 4455;
     static constexpr int kClientHeight = 1950;
 
@@ -37,6 +38,16 @@ public:
     static constexpr platform::TwipsRect kCmdAtualizar{1440, 1110, 1650, 465};
     static constexpr platform::TwipsRect kLabel1{690, 600, 1125, 195};
     static constexpr platform::TwipsRect kTxtNumExame{1950, 570, 1815, 285};
+
+    // Where Label1 starts, in pixels, when its caption needs `needed` and its
+    // place runs from left up to right (exclusive). The layout was drawn for
+    // a small system font; a caption that a larger font would cut short grows
+    // the label to the left, keeping its right edge next to the box it names,
+    // and never past the window's left edge.
+    static int Label1Left(int left, int right, int needed) {
+        if (needed <= right - left) return left;
+        return right > needed ? right - needed : 0;
+    }
 
     // The exit status of a start-up that ended after its message.
     static constexpr int kExitStartupFailed = 1;

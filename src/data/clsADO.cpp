@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
-#include <iostream>
 #include <memory>
 #include <new>
 #include <vector>
 
+#include "Diagnostics.h"
 #include "ErrorMessages.h"
 #include "RuntimeError.h"
+#include "TextCase.h"
 #include "ado/AdoError.h"
 #include "ado/StatusCodes.h"
 
@@ -17,11 +18,6 @@ namespace {
 
 constexpr std::int32_t kJetDatabase = 1;
 constexpr std::int32_t kSqlServerDatabase = 0;
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // Column categories for RetornarSeparator: 0 text, 1 number, 2 date or time,
 // 3 Boolean, -1 none.
@@ -62,16 +58,16 @@ std::uint32_t currentFailure() {
     } catch (const ado::AdoError& e) {
         return e.status();
     } catch (const platform::RuntimeError& e) {
-        std::cerr << "clsADO: run-time error " << e.number() << ": " << e.what() << std::endl;
+        platform::Diagnose("clsADO", "run-time error " + std::to_string(e.number()) + ": " + e.what());
         return ado::status::adoError(static_cast<std::uint32_t>(e.number()));
     } catch (const std::bad_alloc&) {
-        std::cerr << "clsADO: out of memory" << std::endl;
+        platform::Diagnose("clsADO", "out of memory");
         return ado::status::OutOfMemory;
     } catch (const std::exception& e) {
-        std::cerr << "clsADO: unexpected failure: " << e.what() << std::endl;
+        platform::Diagnose("clsADO", std::string("unexpected failure: ") + e.what());
         return ado::status::Unspecified;
     } catch (...) {
-        std::cerr << "clsADO: unexpected failure of unknown kind" << std::endl;
+        platform::Diagnose("clsADO", "unexpected failure of unknown kind");
         return ado::status::Unspecified;
     }
 }
@@ -225,7 +221,7 @@ bool clsADO::RemoverTable(ado::Connection& fCN, const std::string& fNomeTable) {
 }
 
 std::int32_t clsADO::RetornarTipoBD(ado::Connection& fCN) {
-    const std::string connectionString = upper(fCN.ConnectionString());
+    const std::string connectionString = platform::UpperAscii(fCN.ConnectionString());
     if (connectionString.find("MICROSOFT.JET.OLEDB") != std::string::npos) return kJetDatabase;
     return kSqlServerDatabase;
 }

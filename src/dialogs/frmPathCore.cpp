@@ -1,8 +1,8 @@
 #include "frmPathCore.h"
 
 #include <cctype>
-#include <iostream>
 
+#include "Diagnostics.h"
 #include "Drives.h"
 #include "ErrorMessages.h"
 #include "RuntimeError.h"
@@ -76,17 +76,17 @@ void frmPathCore::Configura_Path(const std::string& fPath) {
 bool frmPathCore::Verifica_Drive(const std::string& fDrive) {
     // Listing the drive's top directory is the probe; what it holds is not used.
     const std::string mountPoint = DriveList::MountPointOfDrive(fDrive);
-    std::int32_t número = 0;
+    std::int32_t number = 0;
     if (mountPoint.empty()) {
-        número = platform::rt::DeviceUnavailable;
-        std::cerr << "remover-exame: drive '" << fDrive << "' does not exist" << std::endl;
-    } else if (std::string reason; (número = platform::drives::ProbeDrive(mountPoint, reason)) != 0) {
-        std::cerr << "remover-exame: cannot read drive '" << fDrive << "' (" << mountPoint << "): " << reason
-                  << std::endl;
+        number = platform::rt::DeviceUnavailable;
+        platform::Diagnose("remover-exame", "drive '" + fDrive + "' does not exist");
+    } else if (std::string reason; (number = platform::drives::ProbeDrive(mountPoint, reason)) != 0) {
+        platform::Diagnose("remover-exame",
+                           "cannot read drive '" + fDrive + "' (" + mountPoint + "): " + reason);
     }
-    if (número == 0) return true;
+    if (number == 0) return true;
     toolkit_.MsgBox("Ocorreu o seguinte erro ao acessar o drive '" + fDrive + "'" + "\n" +
-                        platform::StandardErrorText(número),
+                        platform::StandardErrorText(number),
                     platform::vbOKOnly, "Atenção!");
     return false;
 }

@@ -3,6 +3,7 @@
 #include "CurrentDrive.h"
 #include "ErrorMessages.h"
 #include "FileSearch.h"
+#include "TextCase.h"
 #include "WindowsDirectory.h"
 
 std::int64_t clsIO::ZuEspaçoLivre(std::string fDrive) {
@@ -16,10 +17,7 @@ std::int64_t clsIO::ZuEspaçoLivre(std::string fDrive) {
     if (!(fDrive.find(':') != std::string::npos && fDrive.size() <= 2)) fDrive = fDrive.substr(0, 1) + ":";
 
     bool failed = !platform::ChangeDrive(fDrive);
-    std::string wanted = fDrive;
-    for (char& c : wanted) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    const std::string wanted = platform::UpperAscii(fDrive);
     std::int64_t result = -1;
     if (!failed && platform::CurrentDirectory().substr(0, 2) == wanted) result = platform::DiskSpaceFree();
 

@@ -8,9 +8,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 #include <vector>
 
+#include "Diagnostics.h"
 #include "FileSearch.h"
 #include "RuntimeError.h"
 
@@ -21,7 +21,7 @@ namespace rt = platform::rt;
 
 // The failing call and the system's own words, for whoever reads the log.
 void logFailure(const std::string& operation, const std::string& what, int errnoValue) {
-    std::cerr << operation << ": " << what << ": " << std::strerror(errnoValue) << '\n';
+    platform::Diagnose(operation, what + ": " + std::strerror(errnoValue));
 }
 
 // The run-time number for a path that could not be reached: a missing entry

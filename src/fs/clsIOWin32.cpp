@@ -2,10 +2,10 @@
 // system error of each failure becomes its run-time number.
 #include <windows.h>
 
-#include <iostream>
 #include <string>
 #include <vector>
 
+#include "Diagnostics.h"
 #include "RuntimeError.h"
 #include "WideText.h"
 #include "clsIO.h"
@@ -18,7 +18,7 @@ namespace rt = platform::rt;
 
 // The failing call and the system's own number, for whoever reads the log.
 void logFailure(const std::string& operation, const std::string& what, DWORD error) {
-    std::cerr << operation << ": " << what << ": Windows error " << error << '\n';
+    platform::Diagnose(operation, what + ": Windows error " + std::to_string(error));
 }
 
 // What leads up to the last component of a path, its separator included.

@@ -11,7 +11,7 @@
 
 namespace platform {
 
-class ConsoleToolkit : public Toolkit {
+class ConsoleToolkit : public ToolkitState {
 public:
     explicit ConsoleToolkit(std::ostream& out) : out_(out) {}
 
@@ -25,16 +25,6 @@ public:
     // cursor. An OK/Cancel box is shown answered: " [OK]".
     int MsgBox(const std::string& prompt, int buttons, const std::string& title) override;
 
-    void SetMousePointer(int pointer) override { pointer_ = pointer; }
-    int MousePointer() const override { return pointer_; }
-
-    void End(int exitCode) override {
-        ended_ = true;
-        exitCode_ = exitCode;
-    }
-    bool Ended() const override { return ended_; }
-    int ExitCode() const override { return exitCode_; }
-
     // prompt as MsgBox writes it.
     static std::string OneLine(const std::string& prompt);
 
@@ -42,9 +32,6 @@ private:
     std::ostream& out_;
     std::string prefix_;
     std::function<void()> beforeWrite_;
-    int pointer_ = vbDefault;
-    bool ended_ = false;
-    int exitCode_ = 0;
 };
 
 }  // namespace platform

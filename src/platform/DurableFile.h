@@ -31,6 +31,18 @@ struct FileFailure {
 bool WriteFileDurably(const std::string& path, std::string_view bytes, bool replace, FileFailure& failure,
                       bool syncFolder = true);
 
+// Appends bytes to path, an existing file, never following a symbolic link
+// at path; sync true flushes the file before returning (its name is already
+// on disk since its creation). A crash before the flush may keep any part of
+// bytes, or none: a reader must tell a torn end from a whole one.
+bool AppendToFile(const std::string& path, std::string_view bytes, bool sync, FileFailure& failure);
+
+// Tests only: called with the file's path each time a file's content has
+// been flushed to disk (by WriteFileDurably or AppendToFile), so that a test
+// can know what a power cut would leave. Null (the default) calls nothing.
+using FileFlushObserver = void (*)(const std::string& path);
+void SetFileFlushObserver(FileFlushObserver observer);
+
 // The whole content of a regular file of at most limit bytes.
 std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t limit, FileFailure& failure);
 

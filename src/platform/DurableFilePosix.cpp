@@ -12,6 +12,12 @@
 namespace platform {
 namespace {
 
+std::atomic<FileFlushObserver> flushObserver{nullptr};
+
+void flushed(const std::string& path) {
+    if (const FileFlushObserver observer = flushObserver.load()) observer(path);
+}
+
 std::string reasonFor(int error) {
     switch (error) {
         case ENOENT:
@@ -115,8 +121,39 @@ bool WriteFileDurably(const std::string& path, std::string_view bytes, bool repl
         return failWith(failure, error);
     }
     if (syncFolder && (error = flushFolder(path)) != 0) return failWith(failure, error);
+    flushed(path);
     return true;
 }
+
+bool AppendToFile(const std::string& path, std::string_view bytes, bool sync, FileFailure& failure) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return failWith(failure, errno);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return failWith(failure, error);
+    }
+    std::size_t done = 0;
+    int error = 0;
+    while (done < bytes.size() && error == 0) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n >= 0)
+            done += static_cast<std::size_t>(n);
+        else if (errno != EINTR)
+            error = errno;
+    }
+    if (error == 0 && sync && ::fsync(fd) != 0) error = errno;
+    // What a failed write left (a part of bytes) is taken back, so that later
+    // records do not follow a torn one.
+    if (error != 0 && ::ftruncate(fd, status.st_size) == 0) ::fsync(fd);
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) return failWith(failure, error);
+    if (sync) flushed(path);
+    return true;
+}
+
+void SetFileFlushObserver(FileFlushObserver observer) { flushObserver = observer; }
 
 std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t limit, FileFailure& failure) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

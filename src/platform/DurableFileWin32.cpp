@@ -14,6 +14,24 @@
 namespace platform {
 namespace {
 
+std::atomic<FileFlushObserver> flushObserver{nullptr};
+
+void flushed(const std::string& path) {
+    if (const FileFlushObserver observer = flushObserver.load()) observer(path);
+}
+
+// Writes all of bytes to file; 0 or the system's error.
+DWORD writeAll(HANDLE file, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>((std::min<std::size_t>)(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) return GetLastError();
+        done += written;
+    }
+    return 0;
+}
+
 std::string reasonFor(DWORD error) {
     switch (error) {
         case ERROR_PATH_NOT_FOUND:
@@ -84,15 +102,7 @@ bool WriteFileDurably(const std::string& path, std::string_view bytes, bool repl
     const HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return failWith(failure, GetLastError());
-    std::size_t done = 0;
-    DWORD error = 0;
-    while (done < bytes.size() && error == 0) {
-        const DWORD chunk = static_cast<DWORD>((std::min<std::size_t>)(bytes.size() - done, 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr))
-            error = GetLastError();
-        done += written;
-    }
+    DWORD error = writeAll(file, bytes);
     if (error == 0 && !FlushFileBuffers(file)) error = GetLastError();
     CloseHandle(file);
     if (error == 0 && replace &&
@@ -103,8 +113,29 @@ bool WriteFileDurably(const std::string& path, std::string_view bytes, bool repl
         DeleteFileW(target.c_str());
         return failWith(failure, error);
     }
+    flushed(path);
     return true;
 }
+
+bool AppendToFile(const std::string& path, std::string_view bytes, bool sync, FileFailure& failure) {
+    const HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return failWith(failure, GetLastError());
+    LARGE_INTEGER size{};
+    DWORD error = 0;
+    if (!GetFileSizeEx(file, &size) || !SetFilePointerEx(file, size, nullptr, FILE_BEGIN)) error = GetLastError();
+    if (error == 0) error = writeAll(file, bytes);
+    if (error == 0 && sync && !FlushFileBuffers(file)) error = GetLastError();
+    // What a failed write left (a part of bytes) is taken back, so that later
+    // records do not follow a torn one.
+    if (error != 0 && SetFilePointerEx(file, size, nullptr, FILE_BEGIN)) SetEndOfFile(file);
+    CloseHandle(file);
+    if (error != 0) return failWith(failure, error);
+    if (sync) flushed(path);
+    return true;
+}
+
+void SetFileFlushObserver(FileFlushObserver observer) { flushObserver = observer; }
 
 std::optional<std::string> ReadSmallFile(const std::string& path, std::size_t limit, FileFailure& failure) {
     const HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,

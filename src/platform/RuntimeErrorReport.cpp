@@ -1,12 +1,12 @@
 #include "RuntimeErrorReport.h"
 
-#include <iostream>
-
+#include "Diagnostics.h"
+#include "ProgramTitle.h"
 #include "RuntimeError.h"
 
 namespace platform {
 
-const char* const kRuntimeErrorTitle = "Quelvomir 4.0 - Remover exame";
+const char* const kRuntimeErrorTitle = kProgramTitle;
 
 namespace {
 
@@ -26,12 +26,12 @@ std::string detailOf(const std::exception_ptr& error) {
 
 void ReportRuntimeError(Toolkit& ui, const std::exception_ptr& error) {
     const ErrorReport report = DescribeUncaught(error);
-    std::cerr << "remover-exame: run-time error " << report.number << ": " << detailOf(error) << std::endl;
+    Diagnose("remover-exame", "run-time error " + std::to_string(report.number) + ": " + detailOf(error));
     // The box itself must not let a second failure escape the boundary.
     try {
         ui.MsgBox(RuntimeErrorPrompt(report), vbOKOnly, kRuntimeErrorTitle);
     } catch (...) {
-        std::cerr << "remover-exame: the run-time error report could not be shown" << std::endl;
+        Diagnose("remover-exame", "the run-time error report could not be shown");
     }
     ui.End(kRuntimeErrorExitCode);
 }

@@ -15,12 +15,6 @@
 namespace platform {
 namespace {
 
-std::string UpperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 // The code points of text, or nothing when it is not valid UTF-8 (overlong
 // forms, surrogates and values past U+10FFFF included).
 std::optional<std::u32string> DecodeUtf8(std::string_view text) {

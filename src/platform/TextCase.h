@@ -10,4 +10,14 @@ namespace platform {
 // ASCII letters changed and keeps its other bytes as they are.
 std::string UpperCase(const std::string& text);
 
+// Upper case of the ASCII letters only, whatever the locale: for keys,
+// provider and driver names, SQL words, drive letters.
+inline char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+inline std::string UpperAscii(std::string text) {
+    for (char& c : text) c = UpperAscii(c);
+    return text;
+}
+
 }  // namespace platform

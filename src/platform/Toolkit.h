@@ -40,4 +40,25 @@ public:
     virtual int ExitCode() const = 0;
 };
 
+// The state every toolkit keeps the same way: the pointer last set, whether
+// the program has ended and with what status. A toolkit that also shows the
+// pointer or ends a loop overrides SetMousePointer or End and calls these.
+class ToolkitState : public Toolkit {
+public:
+    void SetMousePointer(int pointer) override { pointer_ = pointer; }
+    int MousePointer() const override { return pointer_; }
+
+    void End(int exitCode) override {
+        ended_ = true;
+        exitCode_ = exitCode;
+    }
+    bool Ended() const override { return ended_; }
+    int ExitCode() const override { return exitCode_; }
+
+private:
+    int pointer_ = vbDefault;
+    bool ended_ = false;
+    int exitCode_ = 0;
+};
+
 }  // namespace platform

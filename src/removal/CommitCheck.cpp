@@ -1,9 +1,9 @@
 #include "CommitCheck.h"
 
 #include <chrono>
-#include <iostream>
 #include <thread>
 
+#include "Diagnostics.h"
 #include "ExamTables.h"
 #include "ado/ConnectionString.h"
 #include "ado/OdbcConnectionString.h"
@@ -14,8 +14,8 @@ namespace removal {
 namespace {
 
 CommitFound cannotTell(const std::string& why) {
-    std::cerr << "remover-exame: whether the lost commit was carried out cannot be found out: " << why
-              << std::endl;
+    platform::Diagnose("remover-exame",
+                       "whether the lost commit was carried out cannot be found out: " + why);
     return CommitFound::Unknown;
 }
 

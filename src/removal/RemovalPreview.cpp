@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "ErrorPrompt.h"
+#include "ExamExistence.h"
 #include "ExamTables.h"
 #include "RemovedRowCopy.h"
 #include "ado/Recordset.h"
@@ -34,20 +35,13 @@ RemovalPreview PreviewRemoval(const std::string& numeroExame, ado::Connection& c
     clsADO ado;
     ado::Recordset recordset;
 
-    bool found = false;
-    for (std::string_view suffix : {kLiveTables, kBackupTables}) {
-        const auto rows = count(ado, connection, recordset, ExistenceQuery(numeroExame, suffix));
-        if (!rows) {
-            preview.outcome = RemovalPreview::Outcome::Failed;
-            preview.checkError = RecordedError(ado);
-            return preview;
-        }
-        if (*rows > 0) {
-            found = true;
-            break;
-        }
+    const std::optional<bool> found = FindExamination(ado, connection, numeroExame);
+    if (!found) {
+        preview.outcome = RemovalPreview::Outcome::Failed;
+        preview.checkError = RecordedError(ado);
+        return preview;
     }
-    if (!found) return preview;
+    if (!*found) return preview;
 
     preview.outcome = RemovalPreview::Outcome::WouldRemove;
     std::size_t set = 0;

@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "CascadeDelete.h"
 #include "CommitCheck.h"
 #include "ErrorPrompt.h"
+#include "ExamExistence.h"
 #include "ExamTables.h"
 #include "RemovedRowCopy.h"
 #include "StopRequest.h"
@@ -26,23 +28,15 @@ const std::string kExistenceErrorTitle = "atenção!";
 bool examinationExists(const std::string& numeroExame, ado::Connection& connection, platform::Toolkit& ui,
                        bool& found, RemovalReport& report) {
     clsADO ado;
-    ado::Recordset recordset;
-    found = false;
-    for (std::string_view suffix : {kLiveTables, kBackupTables}) {
-        if (!ado.AbrirRecordset(connection, recordset, ExistenceQuery(numeroExame, suffix))) {
-            report.outcome = RemovalReport::Outcome::CheckFailed;
-            report.checkError = RecordedError(ado);
-            ui.MsgBox("Ao verificar se o exame existe ocorreu o seguinte erro:" + report.checkError,
-                      platform::vbOKOnly, kExistenceErrorTitle);
-            return false;
-        }
-        const auto count = ado::ToInteger(recordset.Fields(0).Value());
-        recordset.Close();
-        if (count && *count > 0) {
-            found = true;
-            break;
-        }
+    const std::optional<bool> exists = FindExamination(ado, connection, numeroExame);
+    if (!exists) {
+        report.outcome = RemovalReport::Outcome::CheckFailed;
+        report.checkError = RecordedError(ado);
+        ui.MsgBox("Ao verificar se o exame existe ocorreu o seguinte erro:" + report.checkError,
+                  platform::vbOKOnly, kExistenceErrorTitle);
+        return false;
     }
+    found = *exists;
     return true;
 }
 

@@ -3,13 +3,16 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <ctime>
-#include <iostream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
+#include "Diagnostics.h"
 #include "Digest.h"
 #include "DurableFile.h"
 #include "ErrorPrompt.h"
@@ -106,6 +109,20 @@ std::string utcText(std::chrono::system_clock::time_point when, bool compact) {
     return text;
 }
 
+// The table a cascade statement joins its own to (the first after INNER
+// JOIN), as its place in the cascade; none for a statement without joins.
+std::optional<std::size_t> parentOf(const CascadeStatement& statement) {
+    const std::string_view text = statement.statementTemplate;
+    const std::size_t join = text.find("INNER JOIN");
+    if (join == std::string_view::npos) return std::nullopt;
+    const std::size_t open = text.find('{', join);
+    const std::size_t close = text.find('}', open);
+    const std::string_view name = text.substr(open + 1, close - open - 1);
+    for (std::size_t t = 0; t < kCascadeStatements.size(); ++t)
+        if (kCascadeStatements[t].table == name) return t;
+    throw std::logic_error("cascade statement joining an unknown table");
+}
+
 }  // namespace
 
 std::string ReadingStatementText(const CascadeStatement& statement, std::string_view numeroExame,
@@ -133,18 +150,21 @@ bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame
         error = std::to_string(static_cast<std::int32_t>(e.status())) + " - " + e.what();
         return false;
     }
-    // Every statement joins its table through Exame with the filter on the
-    // number, so where Exame holds no row for it no statement deletes
-    // anything: Exame is read first, and the other tables only when it
-    // matched (a set without the examination costs one query, not thirteen).
+    // Every statement joins its table through its parent (the first table it
+    // joins), and the parent through its own, up to Exame with the filter on
+    // the number, the same joins the parent's own statement makes: so where
+    // the parent's reading found no row, the child's statement deletes
+    // nothing. The tables are read parents first (the reverse of the cascade
+    // order, Exame first), and a table whose parent found nothing is not
+    // asked (a set without the examination costs one query, not thirteen).
     tables.resize(kCascadeStatements.size());
-    const std::size_t root = kCascadeStatements.size() - 1;
     for (std::size_t n = 0; n < kCascadeStatements.size(); ++n) {
-        const std::size_t t = n == 0 ? root : n - 1;
+        const std::size_t t = kCascadeStatements.size() - 1 - n;
         const CascadeStatement& statement = kCascadeStatements[t];
         KeptTable& kept = tables[t];
         kept.table = std::string(statement.table) + suffix;
-        if (n > 0 && tables[root].rows.empty()) continue;
+        const std::optional<std::size_t> parent = parentOf(statement);
+        if (parent && tables[*parent].rows.empty()) continue;
         ado::Recordset recordset;
         // The rows read stay as read until the commit, on databases whose
         // plain reads take no lock.
@@ -168,7 +188,44 @@ bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame
     return true;
 }
 
-std::string CopyDocument(const CopyHeader& header, const std::vector<KeptSet>& sets) {
+namespace {
+
+nlohmann::ordered_json setJson(const KeptSet& set) {
+    using nlohmann::ordered_json;
+    ordered_json tabelas = ordered_json::array();
+    for (const KeptTable& table : set.tables) {
+        ordered_json colunas = ordered_json::array();
+        for (const KeptColumn& column : table.columns)
+            colunas.push_back({{"nome", column.name}, {"tipo", column.type}});
+        ordered_json linhas = ordered_json::array();
+        for (const auto& row : table.rows) {
+            ordered_json values = ordered_json::array();
+            for (std::size_t i = 0; i < row.size(); ++i)
+                values.push_back(valueJson(row[i], i < table.columns.size() && IsBinaryType(table.columns[i].type)));
+            linhas.push_back(std::move(values));
+        }
+        tabelas.push_back({{"tabela", table.table}, {"colunas", std::move(colunas)}, {"linhas", std::move(linhas)}});
+    }
+    return {{"sufixo", set.suffix}, {"tabelas", std::move(tabelas)}};
+}
+
+// The record's line: its compact text with the checksum of that text added
+// as its last member (a reader takes the member out, writes the rest
+// compactly again and compares).
+std::string sealed(const nlohmann::ordered_json& record, std::string* checksum = nullptr) {
+    using nlohmann::ordered_json;
+    std::string text = record.dump(-1, ' ', false, ordered_json::error_handler_t::strict);
+    const std::string sum = platform::Sha256Hex(text);
+    if (checksum) *checksum = sum;
+    // The compact text of the record with the member added at its end.
+    text.pop_back();
+    return text + (record.empty() ? "" : ",") + "\"sha256\":\"" + sum + "\"}\n";
+}
+
+}  // namespace
+
+std::string CopyHeaderRecord(const CopyHeader& header, const std::vector<std::string>& suffixes,
+                             std::string& checksum) {
     using nlohmann::ordered_json;
     const DatabaseName database = DescribeDatabase(header.connectionString);
     ordered_json banco = ordered_json::object();
@@ -176,41 +233,26 @@ std::string CopyDocument(const CopyHeader& header, const std::vector<KeptSet>& s
                                      std::pair{"servidor", &database.server}, std::pair{"base", &database.database},
                                      std::pair{"dsn", &database.dsn}, std::pair{"arquivo", &database.file}})
         if (!value->empty()) banco[key] = *value;
-
-    ordered_json conjuntos = ordered_json::array();
-    for (const KeptSet& set : sets) {
-        ordered_json tabelas = ordered_json::array();
-        for (const KeptTable& table : set.tables) {
-            ordered_json colunas = ordered_json::array();
-            for (const KeptColumn& column : table.columns)
-                colunas.push_back({{"nome", column.name}, {"tipo", column.type}});
-            ordered_json linhas = ordered_json::array();
-            for (const auto& row : table.rows) {
-                ordered_json values = ordered_json::array();
-                for (std::size_t i = 0; i < row.size(); ++i)
-                    values.push_back(valueJson(row[i], i < table.columns.size() && IsBinaryType(table.columns[i].type)));
-                linhas.push_back(std::move(values));
-            }
-            tabelas.push_back({{"tabela", table.table}, {"colunas", std::move(colunas)}, {"linhas", std::move(linhas)}});
-        }
-        conjuntos.push_back({{"sufixo", set.suffix}, {"estado", stateWord(set.state)}, {"tabelas", std::move(tabelas)}});
-    }
-
-    ordered_json document = {
+    return sealed({
         {"formato", "remover-exame/copia"},
-        {"versao", 1},
+        {"versao", 2},
         {"exame", header.numeroExame},
         {"quando", utcText(header.when, false)},
         {"usuario", header.user},
         {"host", header.host},
         {"banco", std::move(banco)},
-        {"conjuntos", std::move(conjuntos)},
-    };
-    // The checksum covers the compact text of everything before it; a reader
-    // takes the member out, writes the rest compactly again and compares.
-    const std::string content = document.dump(-1, ' ', false, ordered_json::error_handler_t::strict);
-    document["sha256"] = platform::Sha256Hex(content);
-    return document.dump() + "\n";
+        {"conjuntos", suffixes},
+    }, &checksum);
+}
+
+std::string CopyRecord(const std::vector<KeptSet>& sets, std::size_t n, bool withSet, std::string& previous) {
+    using nlohmann::ordered_json;
+    ordered_json estados = ordered_json::array();
+    for (std::size_t i = 0; i < n; ++i) estados.push_back(stateWord(sets[i].state));
+    ordered_json record = {{"estados", std::move(estados)}};
+    if (withSet) record["conjunto"] = setJson(sets[n - 1]);
+    record["anterior"] = previous;
+    return sealed(std::move(record), &previous);
 }
 
 std::string CopyFileName(const CopyHeader& header) {
@@ -228,6 +270,16 @@ RemovalCopy::RemovalCopy(std::string folder, CopyHeader header, platform::Toolki
     path_ = separated + CopyFileName(header_);
 }
 
+namespace {
+
+bool anyRow(const KeptSet& set) {
+    for (const KeptTable& table : set.tables)
+        if (!table.rows.empty()) return true;
+    return false;
+}
+
+}  // namespace
+
 bool RemovalCopy::BeforeStatements(ado::Connection& fCN, const std::string& Num_Exame,
                                    const std::string& Terminação, CascadeReport& report) {
     KeptSet set;
@@ -242,10 +294,48 @@ bool RemovalCopy::BeforeStatements(ado::Connection& fCN, const std::string& Num_
         return false;
     }
     sets_.push_back(std::move(set));
+    // The set's rows go to the file, "pendente", while its statements run:
+    // the flush, most of what a copy costs, overlaps the deletes, and
+    // BeforeCommit waits for it before the commit is sent. A set that
+    // removes no row has nothing to lose: no flush before its commit.
+    if (anyRow(sets_.back())) {
+        ahead_ = true;
+        aheadFailure_ = {};
+        // Nothing the thread reads changes before settle() has waited for it.
+        const auto writeAhead = [this]() noexcept {
+            try {
+                return prepare(aheadRecords_, aheadFailure_) && store(path_, aheadRecords_, true, aheadFailure_);
+            } catch (const std::exception& e) {
+                aheadFailure_.reason = e.what();
+                return false;
+            }
+        };
+        try {
+            aheadDone_ = std::async(std::launch::async, writeAhead);
+        } catch (const std::system_error&) {
+            // No thread to be had: written here, and settled as if it had run.
+            std::promise<bool> done;
+            done.set_value(writeAhead());
+            aheadDone_ = done.get_future();
+        }
+    }
     return true;
 }
 
+bool RemovalCopy::settle(platform::FileFailure& failure) {
+    if (!ahead_) return true;
+    ahead_ = false;
+    const bool ok = aheadDone_.valid() && aheadDone_.get();
+    if (ok)
+        stored(std::move(aheadRecords_));
+    else
+        failure = aheadFailure_;
+    return ok;
+}
+
 bool RemovalCopy::BeforeCommit(CascadeReport& report) {
+    platform::FileFailure failure;
+    const bool onDisk = settle(failure);
     KeptSet& set = sets_.back();
     for (std::size_t i = 0; i < set.tables.size() && i < report.removed.size(); ++i) {
         const std::int32_t removed = report.removed[i].rows;
@@ -262,14 +352,13 @@ bool RemovalCopy::BeforeCommit(CascadeReport& report) {
         set.state = KeptSet::State::RolledBack;
         return false;
     }
-    // A set that removes no row has nothing to lose: no flush before its commit.
-    bool anyRow = false;
-    for (const KeptTable& table : set.tables) anyRow = anyRow || !table.rows.empty();
-    return !anyRow || write(&report);
+    return onDisk || failed(failure, &report, true);
 }
 
 void RemovalCopy::SetEnded(const CascadeReport& report) {
     if (sets_.empty()) return;
+    platform::FileFailure ignored;  // the set was rolled back before its commit
+    settle(ignored);
     KeptSet& set = sets_.back();
     const bool committed =
         report.end == CascadeReport::End::Committed || report.end == CascadeReport::End::CommittedOnCheck;
@@ -278,30 +367,76 @@ void RemovalCopy::SetEnded(const CascadeReport& report) {
     // The live set's commit is recorded, flushed, by the twins' own copy
     // before their commit; the file is marked here only when the removal
     // ends (the twins ended, or a set was rolled back). The mark is not
-    // flushed with the folder: losing it in a crash leaves the set
-    // "pendente", which a restore settles by the database (see RestoreCopy).
+    // flushed: losing it in a crash leaves the set "pendente", which a
+    // restore settles by the database (see RestoreCopy).
     const bool last = !committed || set.suffix == kBackupTables;
-    bool anyRow = false;
-    for (const KeptSet& each : sets_)
-        for (const KeptTable& table : each.tables) anyRow = anyRow || !table.rows.empty();
-    if (last && (written_ || (committed && anyRow))) write(nullptr, committed);
+    bool any = false, allRolledBack = true;
+    for (const KeptSet& each : sets_) {
+        any = any || anyRow(each);
+        allRolledBack = allRolledBack && each.state == KeptSet::State::RolledBack;
+    }
+    if (!last || !(written_ || (committed && any))) return;
+    // A file whose every set was rolled back keeps nothing that was removed.
+    if (written_ && allRolledBack) {
+        std::error_code ignoredError;
+        const std::string& path = path_;
+        if (std::filesystem::remove(std::filesystem::path(std::u8string(path.begin(), path.end())), ignoredError))
+            written_ = false;
+        return;
+    }
+    write(nullptr, committed);
+}
+
+bool RemovalCopy::prepare(Records& records, platform::FileFailure& failure) const {
+    records = Records{};
+    records.checksum = lastChecksum_;
+    records.setsWritten = setsWritten_;
+    records.create = !written_;
+    for (const KeptSet& set : sets_) records.states.push_back(set.state);
+    try {
+        if (records.create)
+            records.text =
+                CopyHeaderRecord(header_, {std::string(kLiveTables), std::string(kBackupTables)}, records.checksum);
+        // The sets not yet in the file, each in its own record, then the
+        // states when they changed.
+        for (; records.setsWritten < sets_.size(); ++records.setsWritten)
+            records.text += CopyRecord(sets_, records.setsWritten + 1, true, records.checksum);
+        if (records.text.empty() && records.states != statesWritten_)
+            records.text = CopyRecord(sets_, sets_.size(), false, records.checksum);
+    } catch (const std::exception& e) {
+        failure.reason = e.what();
+        return false;
+    }
+    return true;
+}
+
+bool RemovalCopy::store(const std::string& path, const Records& records, bool sync, platform::FileFailure& failure) {
+    if (records.text.empty()) return true;
+    return records.create ? platform::WriteFileDurably(path, records.text, false, failure, sync)
+                          : platform::AppendToFile(path, records.text, sync, failure);
+}
+
+void RemovalCopy::stored(Records&& records) {
+    written_ = written_ || !records.text.empty();
+    setsWritten_ = records.setsWritten;
+    statesWritten_ = std::move(records.states);
+    lastChecksum_ = std::move(records.checksum);
 }
 
 bool RemovalCopy::write(CascadeReport* report, bool tellWhenItFails) {
     platform::FileFailure failure;
-    std::string document;
-    try {
-        document = CopyDocument(header_, sets_);
-    } catch (const std::exception& e) {
-        failure.reason = e.what();
-    }
-    if (!document.empty() &&
-        platform::WriteFileDurably(path_, document, written_, failure, /*syncFolder=*/report != nullptr)) {
-        written_ = true;
+    Records records;
+    if (prepare(records, failure) && store(path_, records, report != nullptr, failure)) {
+        stored(std::move(records));
         return true;
     }
-    std::cerr << "Copia dos registros removidos: \"" << path_ << "\": " << failure.reason << " (erro do sistema "
-              << failure.systemError << ")" << std::endl;
+    return failed(failure, report, tellWhenItFails);
+}
+
+bool RemovalCopy::failed(const platform::FileFailure& failure, CascadeReport* report, bool tellWhenItFails) {
+    platform::Diagnose("Copia dos registros removidos", "\"" + path_ + "\": " + failure.reason +
+                                                            " (erro do sistema " +
+                                                            std::to_string(failure.systemError) + ")");
     if (report) {
         report->failedAt = "copia";
         report->error = failure.reason;

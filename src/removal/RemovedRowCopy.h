@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "Toolkit.h"
 #include "ado/Connection.h"
 #include "ado/Variant.h"
+#include "DurableFile.h"
 
 namespace removal {
 
@@ -50,9 +52,9 @@ bool IsBinaryType(std::int64_t adoType);
 
 // The rows each of the thirteen statements would delete, in cascade order.
 // False when a query failed; error then holds "number - text". Each
-// column's type is the one the query's result declares. When Exame holds no
-// row for the number, the other twelve tables are not asked and keep no
-// columns and no rows.
+// column's type is the one the query's result declares. A table whose parent
+// (the table its statement joins first; Exame's parent is the number) kept no
+// row is not asked and keeps no columns and no rows.
 bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame, const std::string& suffix,
                      std::vector<KeptTable>& tables, std::string& error);
 
@@ -73,8 +75,21 @@ struct CopyHeader {
     std::string connectionString;  // described without secrets, never written whole
 };
 
-// The file's text: JSON, with the SHA-256 of its content.
-std::string CopyDocument(const CopyHeader& header, const std::vector<KeptSet>& sets);
+// The file is written as it goes, in lines of JSON, each line one record
+// ending with the SHA-256 of its own content, which includes the previous
+// record's ("anterior"), so that no record can be changed, dropped or moved
+// without the reader seeing it. The first line says who removed what, where,
+// and which sets the removal runs (checksum: its own); then each set's rows go in a record
+// appended and flushed before that set's commit; the records carry every
+// set's state so far ("pendente", "confirmado", "desfeito"), the last one
+// read being the one that counts.
+std::string CopyHeaderRecord(const CopyHeader& header, const std::vector<std::string>& suffixes,
+                             std::string& checksum);
+
+// A record after the header: the states of sets[0..n) and, when withSet, the
+// rows of sets[n - 1]; previous is the preceding record's checksum, and
+// becomes this one's.
+std::string CopyRecord(const std::vector<KeptSet>& sets, std::size_t n, bool withSet, std::string& previous);
 
 // The file name for a removal: the number (letters, digits, "-" and "_"
 // kept, anything else as "_"), the time in UTC and the process.
@@ -99,10 +114,27 @@ public:
     const std::string& Path() const { return written_ ? path_ : kNone; }
 
 private:
-    // report: the copy before a commit, whose failure stops the cascade.
-    // Otherwise the state after it; a failure there is told only when the set
+    // The records the file lacks, ready to be written.
+    struct Records {
+        std::string text, checksum;
+        std::size_t setsWritten = 0;
+        std::vector<KeptSet::State> states;
+        bool create = false;
+    };
+    bool prepare(Records& records, platform::FileFailure& failure) const;
+    static bool store(const std::string& path, const Records& records, bool sync, platform::FileFailure& failure);
+    void stored(Records&& records);
+
+    // report: the copy before a commit, whose failure stops the cascade; the
+    // records not yet in the file are then flushed to disk. Otherwise the
+    // state after it, not flushed; a failure there is told only when the set
     // was committed (a set rolled back has removed nothing).
     bool write(CascadeReport* report, bool tellWhenItFails = true);
+    bool failed(const platform::FileFailure& failure, CascadeReport* report, bool tellWhenItFails);
+
+    // Waits for the current set's records written while its statements run
+    // (see BeforeStatements): true when there were none or they are on disk.
+    bool settle(platform::FileFailure& failure);
 
     static inline const std::string kNone;
     std::string folder_;
@@ -111,6 +143,17 @@ private:
     std::string path_;
     bool written_ = false;
     std::vector<KeptSet> sets_;
+    // What the file already holds: its sets' records, the states its last
+    // record gives, and that record's checksum.
+    std::size_t setsWritten_ = 0;
+    std::vector<KeptSet::State> statesWritten_;
+    std::string lastChecksum_;
+    // The current set's records, being written and flushed; last, so that
+    // its thread is joined before what it uses goes.
+    bool ahead_ = false;
+    Records aheadRecords_;
+    platform::FileFailure aheadFailure_;
+    std::future<bool> aheadDone_;
 };
 
 }  // namespace removal

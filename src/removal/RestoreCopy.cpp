@@ -4,6 +4,7 @@
 #include <chrono>
 #include <ctime>
 #include <iostream>
+#include <iterator>
 #include <optional>
 
 #include <nlohmann/json.hpp>
@@ -34,6 +35,7 @@ struct FileTable {
 struct FileSet {
     std::string suffix;
     bool committed = false;
+    bool pending = false;  // "pendente": committed only if its examination is gone
     std::vector<FileTable> tables;  // cascade order
 };
 
@@ -77,15 +79,100 @@ ado::Parameter parameterFrom(const ordered_json& value) {
             false};
 }
 
-// The file's content, once its checksum, form and origin have been checked.
-std::vector<FileSet> readCopyText(const std::string& content, const std::string& connectionString,
-                                  std::string& numeroExame) {
+// A record's checksum: the SHA-256 of its compact text without the member
+// "sha256", which must be its last.
+bool sealedRight(ordered_json& record) {
+    if (!record.is_object() || record.empty() || record.back().type() != ordered_json::value_t::string) return false;
+    if (std::prev(record.end()).key() != "sha256") return false;
+    const std::string checksum = record.back().get<std::string>();
+    record.erase("sha256");
+    const bool right = platform::Sha256Hex(record.dump(-1, ' ', false, ordered_json::error_handler_t::strict)) ==
+                       checksum;
+    record["sha256"] = checksum;
+    return right;
+}
+
+// A file of records (one per line, each sealed and chained to the one
+// before) as the whole document an earlier version wrote, without its
+// checksum. Only the last line may fail to read: it is what a crash left of
+// a record being written, before any commit relied on it.
+ordered_json documentFromRecords(const std::string& content, bool& unfinished) {
+    std::vector<std::string_view> lines;
+    for (std::size_t at = 0; at < content.size();) {
+        const std::size_t end = content.find('\n', at);
+        const std::size_t next = end == std::string::npos ? content.size() : end + 1;
+        lines.push_back(std::string_view(content).substr(at, next - at));
+        at = next;
+    }
+    ordered_json header;
+    std::vector<std::string> declared;
+    ordered_json conjuntos = ordered_json::array();
+    std::string previous;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ordered_json record;
+        if (lines[i].back() == '\n') record = ordered_json::parse(lines[i], nullptr, false);
+        bool good = !record.is_discarded() && sealedRight(record);
+        if (good && i > 0) good = record.contains("anterior") && record["anterior"] == previous;
+        if (!good) {
+            require(i > 0, "a soma de verificação não confere: o arquivo foi alterado ou está danificado");
+            require(i + 1 == lines.size(), "a soma de verificação não confere: o arquivo foi alterado ou está danificado");
+            unfinished = true;
+            break;
+        }
+        previous = record["sha256"].get<std::string>();
+        record.erase("sha256");
+        if (i == 0) {
+            header = std::move(record);
+            const ordered_json& suffixes = member(header, "conjuntos");
+            require(suffixes.is_array() && suffixes.size() <= 2);
+            for (const ordered_json& suffix : suffixes) {
+                require(suffix.is_string());
+                declared.push_back(suffix.get<std::string>());
+            }
+            continue;
+        }
+        record.erase("anterior");
+        const ordered_json& estados = member(record, "estados");
+        const bool withSet = record.contains("conjunto");
+        require(record.size() == (withSet ? 2u : 1u) && estados.is_array() &&
+                estados.size() == conjuntos.size() + (withSet ? 1 : 0) && estados.size() <= declared.size());
+        if (withSet) {
+            ordered_json set = record["conjunto"];
+            require(set.is_object() && set.size() == 2 && text(set, "sufixo") == declared[conjuntos.size()]);
+            conjuntos.push_back({{"sufixo", set["sufixo"]}, {"estado", nullptr}, {"tabelas", set["tabelas"]}});
+        }
+        for (std::size_t s = 0; s < estados.size(); ++s) conjuntos[s]["estado"] = estados[s];
+    }
+    require(header.is_object());
+    header["versao"] = 1;
+    header["conjuntos"] = std::move(conjuntos);
+    return header;
+}
+
+// The file's content in the whole-document form, without its checksum, once
+// the checksums have been checked.
+ordered_json documentFrom(const std::string& content, bool& unfinished) {
+    unfinished = false;
+    // A file of records starts with a line that is an object of version 2.
+    const std::size_t firstEnd = content.find('\n');
+    if (firstEnd != std::string::npos) {
+        const ordered_json first = ordered_json::parse(content.substr(0, firstEnd), nullptr, false);
+        if (first.is_object() && first.contains("versao") && first["versao"] == 2)
+            return documentFromRecords(content, unfinished);
+    }
     ordered_json document = ordered_json::parse(content, nullptr, false);
     require(!document.is_discarded() && document.is_object());
     const std::string checksum = text(document, "sha256");
     document.erase("sha256");
     require(platform::Sha256Hex(document.dump(-1, ' ', false, ordered_json::error_handler_t::strict)) == checksum,
             "a soma de verificação não confere: o arquivo foi alterado ou está danificado");
+    return document;
+}
+
+// The file's content, once its checksum, form and origin have been checked.
+std::vector<FileSet> readCopyText(const std::string& content, const std::string& connectionString,
+                                  std::string& numeroExame, bool& unfinished) {
+    const ordered_json document = documentFrom(content, unfinished);
     require(text(document, "formato") == "remover-exame/copia" && member(document, "versao") == 1);
     numeroExame = text(document, "exame");
 
@@ -111,10 +198,11 @@ std::vector<FileSet> readCopyText(const std::string& content, const std::string&
         const std::string estado = text(conjunto, "estado");
         require(estado == "confirmado" || estado == "pendente" || estado == "desfeito");
         // A set still "pendente" was written before its commit and never
-        // marked: the program ended in between. Whether the commit happened
-        // is told by the database: the examination is gone only if it did,
-        // and a set whose examination is there is refused below.
+        // marked: the program (or the machine) stopped in between. Whether
+        // the commit happened is told by the database: the examination is
+        // gone only if it did.
         set.committed = estado == "confirmado" || estado == "pendente";
+        set.pending = estado == "pendente";
         const ordered_json& tabelas = member(conjunto, "tabelas");
         require(tabelas.is_array() && tabelas.size() == kCascadeStatements.size());
         for (std::size_t t = 0; t < tabelas.size(); ++t) {
@@ -140,11 +228,11 @@ std::vector<FileSet> readCopyText(const std::string& content, const std::string&
 }
 
 std::vector<FileSet> readCopy(const std::string& path, const ado::Connection& connection,
-                              std::string& numeroExame) {
+                              std::string& numeroExame, bool& unfinished) {
     platform::FileFailure failure;
     const auto content = platform::ReadSmallFile(path, kLargestCopyFile, failure);
     require(content.has_value(), "não foi possível ler o arquivo: " + failure.reason);
-    return readCopyText(*content, connection.ConnectionString(), numeroExame);
+    return readCopyText(*content, connection.ConnectionString(), numeroExame, unfinished);
 }
 
 // The table's columns must be exactly the file's, each named once.
@@ -183,10 +271,25 @@ std::string errorText(const ado::AdoError& error) {
 
 std::string CheckCopyText(const std::string& content, const std::string& connectionString) {
     std::string numeroExame;
+    bool unfinished = false;
     try {
-        readCopyText(content, connectionString, numeroExame);
+        readCopyText(content, connectionString, numeroExame, unfinished);
     } catch (const Refusal& refusal) {
         return refusal.reason;
+    }
+    return {};
+}
+
+std::string CopyAsDocument(const std::string& content, std::string& reason) {
+    try {
+        bool unfinished = false;
+        ordered_json document = documentFrom(content, unfinished);
+        document["sha256"] = platform::Sha256Hex(document.dump(-1, ' ', false, ordered_json::error_handler_t::strict));
+        return document.dump() + "\n";
+    } catch (const Refusal& refusal) {
+        reason = refusal.reason;
+    } catch (const ordered_json::exception& e) {
+        reason = e.what();
     }
     return {};
 }
@@ -195,9 +298,12 @@ RestoreReport RestoreRemovedRows(const std::string& path, ado::Connection& conne
     RestoreReport report;
     std::vector<FileSet> sets;
     try {
-        sets = readCopy(path, connection, report.numeroExame);
+        sets = readCopy(path, connection, report.numeroExame, report.unfinished);
         bool anyCommitted = false;
-        for (const FileSet& set : sets) {
+        for (FileSet& set : sets) {
+            // A pending set whose examination is there was never removed: not
+            // put back, and no reason to refuse the sets that were.
+            if (set.pending && examinationPresent(connection, report.numeroExame, set.suffix)) set.committed = false;
             RestoreReport::SetRows rows{set.suffix, set.committed, {}, false};
             for (auto table = set.tables.rbegin(); table != set.tables.rend(); ++table)
                 rows.tables.emplace_back(table->table, table->rows.size());

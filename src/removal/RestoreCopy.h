@@ -37,6 +37,9 @@ struct RestoreReport {
     Outcome outcome = Outcome::Refused;
     std::string reason;  // Refused or Failed: why, in the operator's words
     std::string numeroExame;
+    // The file ends in a record cut short (the program stopped while writing
+    // it, before any commit relied on it), which was left out.
+    bool unfinished = false;
     std::vector<SetRows> sets;
 };
 
@@ -46,6 +49,11 @@ inline constexpr std::size_t kLargestCopyFile = std::size_t{1} << 30;
 // The checks of a copy file's text that need no database (form, checksum,
 // origin): empty text when it passes them, otherwise why not.
 std::string CheckCopyText(const std::string& content, const std::string& connectionString);
+
+// A copy file's content, written as records or as one document, as the one
+// document an earlier version wrote for the same removal (with its
+// checksum); empty, with reason, when its checksums fail.
+std::string CopyAsDocument(const std::string& content, std::string& reason);
 
 RestoreReport RestoreRemovedRows(const std::string& path, ado::Connection& connection, bool simulate);
 

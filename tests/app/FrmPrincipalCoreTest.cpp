@@ -13,6 +13,7 @@
 #include "FakeToolkit.h"
 #include "LogReceiver.h"
 #include "Module1.h"
+#include "StartupTest.h"
 #include "TempDir.h"
 #include "TextCase.h"
 #include "frmPrincipalCore.h"
@@ -27,45 +28,7 @@ std::string upperAscii(std::string text) {
     return text;
 }
 
-class FrmPrincipalCoreTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (const char* windir = std::getenv("WINDIR")) savedWindir_ = windir;
-        Module1::gDirWindows.clear();
-        Module1::gConnServer.clear();
-        Module1::gConnLocal.clear();
-        Module1::gDirSvr.clear();
-    }
-    void TearDown() override {
-        // DE lives for the whole test program: leave its connection closed.
-        ado::Connection& connection = DE::Instance().Conexão_Atual();
-        if (connection.State() == ado::adStateOpen) connection.Close();
-        if (savedWindir_)
-            setenv("WINDIR", savedWindir_->c_str(), 1);
-        else
-            unsetenv("WINDIR");
-    }
-
-    // Makes directory the Windows directory, with a configuration file holding
-    // ini when given.
-    void useWindowsDirectory(const std::filesystem::path& directory, std::optional<std::string> ini = {}) {
-        std::filesystem::create_directories(directory);
-        setenv("WINDIR", directory.c_str(), 1);
-        if (ini) temp.write(std::filesystem::relative(directory / "Quelvomir.INI", temp.path()), *ini);
-    }
-
-    void expectEnded() {
-        EXPECT_TRUE(ui.Ended());
-        EXPECT_NE(ui.ExitCode(), 0);
-        EXPECT_EQ(DE::Instance().Conexão_Atual().State(), ado::adStateClosed);
-    }
-
-    testing_support::TempDir temp;
-    testing_support::FakeToolkit ui;
-
-private:
-    std::optional<std::string> savedWindir_;
-};
+using FrmPrincipalCoreTest = testing_support::StartupTest;
 
 TEST_F(FrmPrincipalCoreTest, MissingConfigurationFileIsNamedInUpperCase) {
     useWindowsDirectory(temp.path() / "configuração");
@@ -230,6 +193,22 @@ TEST(UpperCaseTest, LettersOneForOneAndForeignBytesKept) {
         {"", ""},
     };
     for (const auto& [text, upper] : cases) EXPECT_EQ(platform::UpperCase(text), upper) << text;
+    // Keys, provider and driver names: the ASCII letters only, whatever the locale.
+    EXPECT_EQ(platform::UpperAscii("Provider=sqlite.1;é\xe9~z{"), "PROVIDER=SQLITE.1;é\xe9~Z{");
+}
+
+// Label1 keeps its place while its caption fits; otherwise it grows to the
+// left by what the caption lacks, up to the window's left edge.
+TEST(Label1LeftTest, GrowsLeftwardsOnlyAsFarAsTheCaptionNeeds) {
+    using Core = app::frmPrincipalCore;
+    const struct {
+        int left, right, needed, expected;
+    } cases[] = {
+        {46, 121, 60, 46},  {46, 121, 75, 46}, {46, 121, 76, 45},
+        {46, 121, 100, 21}, {46, 121, 121, 0}, {46, 121, 500, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Core::Label1Left(c.left, c.right, c.needed), c.expected) << c.needed;
 }
 
 }  // namespace

@@ -15,19 +15,10 @@ namespace fs = std::filesystem;
 class DirListTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::create_directory(tmp.path() / "b");
-        fs::create_directory(tmp.path() / "A");
-        fs::create_directory(tmp.path() / "c");
-        fs::create_directory(tmp.path() / ".oculto");
-        tmp.write("arquivo.txt", "x");
         list.AddChangeHandler([this] { ++changes; });
     }
 
-    std::string Dir(const std::string& name = "") const {
-        return name.empty() ? tmp.path().string() : tmp.file(name);
-    }
-
-    testing_support::TempDir tmp;
+    testing_support::TempDir tmp{"b/", "A/", "c/", ".oculto/", "arquivo.txt"};
     dialogs::DirList list;
     int changes = 0;
 };
@@ -39,37 +30,37 @@ TEST_F(DirListTest, SettingThePathNormalisesItOrRefusesIt) {
         int error;
     };
     const Case cases[] = {
-        {Dir("b"), Dir("b"), 0},
-        {Dir("b") + "/", Dir("b"), 0},
-        {Dir("b") + "/../A/.", Dir("A"), 0},
+        {tmp.dir("b"), tmp.dir("b"), 0},
+        {tmp.dir("b") + "/", tmp.dir("b"), 0},
+        {tmp.dir("b") + "/../A/.", tmp.dir("A"), 0},
         {"c:", "/", 0},
         {"C:", "/", 0},
         {"c: /", "/", 0},
-        {Dir("arquivo.txt"), "", 76},
-        {Dir("falta"), "", 76},
-        {Dir("falta") + "/b", "", 76},
+        {tmp.dir("arquivo.txt"), "", 76},
+        {tmp.dir("falta"), "", 76},
+        {tmp.dir("falta") + "/b", "", 76},
         {"", "", 76},
         {"x:", "", 68},
     };
     for (const auto& c : cases) {
-        list.SetPath(Dir("c"));
+        list.SetPath(tmp.dir("c"));
         try {
             list.SetPath(c.value);
             EXPECT_EQ(c.error, 0) << c.value;
             EXPECT_EQ(list.Path(), c.path) << c.value;
         } catch (const platform::RuntimeError& e) {
             EXPECT_EQ(e.number(), c.error) << c.value;
-            EXPECT_EQ(list.Path(), Dir("c")) << c.value;
+            EXPECT_EQ(list.Path(), tmp.dir("c")) << c.value;
         }
     }
 }
 
 TEST_F(DirListTest, ChangeEventWhenThePathChangesAlsoFromCode) {
-    list.SetPath(Dir("b"));
+    list.SetPath(tmp.dir("b"));
     EXPECT_EQ(changes, 1);
-    list.SetPath(Dir("b") + "/");  // the same directory
+    list.SetPath(tmp.dir("b") + "/");  // the same directory
     EXPECT_EQ(changes, 1);
-    EXPECT_THROW(list.SetPath(Dir("falta")), platform::RuntimeError);
+    EXPECT_THROW(list.SetPath(tmp.dir("falta")), platform::RuntimeError);
     EXPECT_EQ(changes, 1);
     list.SetPath("c:");
     EXPECT_EQ(changes, 2);
@@ -84,21 +75,21 @@ TEST_F(DirListTest, OpeningAVanishedEntryGoesToTheErrorHandler) {
             reported = e.number();
         }
     });
-    list.SetPath(Dir());
+    list.SetPath(tmp.dir());
     fs::remove(tmp.path() / "c");
     list.OpenEntry(list.ListCount() - 1);
     EXPECT_EQ(reported, 76);
-    EXPECT_EQ(list.Path(), Dir());
+    EXPECT_EQ(list.Path(), tmp.dir());
 }
 
 TEST_F(DirListTest, EntriesIndentTheChainOpenAndTheSubdirectoriesClosed) {
-    list.SetPath(Dir("b"));
+    list.SetPath(tmp.dir("b"));
     const auto& entries = list.Entries();
     const int current = list.ListIndex();
     ASSERT_EQ(current, static_cast<int>(entries.size()) - 1);  // b has no subdirectories
     EXPECT_EQ(entries[0].name, "/");
     EXPECT_EQ(entries[static_cast<std::size_t>(current)].name, "b");
-    list.SetPath(Dir());
+    list.SetPath(tmp.dir());
     for (int row = 0; row < list.ListCount(); ++row) {
         const dialogs::DirEntry& entry = list.Entries()[static_cast<std::size_t>(row)];
         EXPECT_EQ(entry.level, std::min(row, list.ListIndex() + 1)) << entry.path;

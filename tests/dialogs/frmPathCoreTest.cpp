@@ -42,14 +42,6 @@ struct Chooser {
 
 class FrmPathCoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fs::create_directories(tmp.path() / "dados" / "sub");
-        tmp.write("laudo.txt", "x");
-    }
-
-    std::string Dir(const std::string& name = "") const {
-        return name.empty() ? tmp.path().string() : tmp.file(name);
-    }
     // Using a list or the path box loads the form first, as on screen.
     dialogs::DriveList& Drives() {
         core.Carregar();
@@ -71,7 +63,7 @@ protected:
     }
 
     FakeToolkit tk;
-    testing_support::TempDir tmp;
+    testing_support::TempDir tmp{"dados/sub/", "laudo.txt"};
     Chooser chooser{tk};
     dialogs::frmPathCore& core = chooser.core;
 };
@@ -82,9 +74,9 @@ TEST_F(FrmPathCoreTest, PresetPointsTheListsAndThePathBoxOrFallsBackToDriveC) {
         std::string shown;  // directory list and path box
     };
     const Case cases[] = {
-        {Dir("dados"), Dir("dados")},
-        {Dir("dados/sub") + "/", Dir("dados/sub")},
-        {Dir("falta"), "/"},
+        {tmp.dir("dados"), tmp.dir("dados")},
+        {tmp.dir("dados/sub") + "/", tmp.dir("dados/sub")},
+        {tmp.dir("falta"), "/"},
         {"", "/"},
     };
     for (const auto& c : cases) {
@@ -104,22 +96,22 @@ TEST_F(FrmPathCoreTest, PresetPointsTheListsAndThePathBoxOrFallsBackToDriveC) {
 }
 
 TEST_F(FrmPathCoreTest, PresetOnAnotherDriveMovesTheDriveList) {
-    Drives().SetDrives({"/", Dir()});
-    core.SetPathInício(Dir("dados/sub"));
+    Drives().SetDrives({"/", tmp.dir()});
+    core.SetPathInício(tmp.dir("dados/sub"));
     EXPECT_EQ(Drives().ListIndex(), 1);
-    EXPECT_EQ(Dirs().Path(), Dir("dados/sub"));
-    EXPECT_EQ(PathBox(), Dir("dados/sub"));
+    EXPECT_EQ(Dirs().Path(), tmp.dir("dados/sub"));
+    EXPECT_EQ(PathBox(), tmp.dir("dados/sub"));
     EXPECT_TRUE(tk.calls.empty());
 }
 
 TEST_F(FrmPathCoreTest, PresetNamingAFileRaisesPathNotFoundToTheCaller) {
     try {
-        core.SetPathInício(Dir("laudo.txt"));
+        core.SetPathInício(tmp.dir("laudo.txt"));
         ADD_FAILURE() << "no error";
     } catch (const platform::RuntimeError& e) {
         EXPECT_EQ(e.number(), 76);
     }
-    EXPECT_EQ(core.PathInício(), Dir("laudo.txt"));
+    EXPECT_EQ(core.PathInício(), tmp.dir("laudo.txt"));
     EXPECT_EQ(Dirs().Path(), "/");
     EXPECT_TRUE(tk.calls.empty());
 }
@@ -130,12 +122,12 @@ TEST_F(FrmPathCoreTest, OkChecksTheTrimmedPathButKeepsThePathBoxAsTyped) {
         std::string message;  // empty: accepted
     };
     const Case cases[] = {
-        {"  " + Dir("dados") + "  ", ""},
-        {Dir("laudo.txt"), ""},
-        {Dir("dados") + "/", ""},
-        {Dir("falta"), "O caminho '" + Dir("falta") + "' não existe."},
-        {"   " + Dir("falta") + " ", "O caminho '" + Dir("falta") + "' não existe."},
-        {"\t" + Dir("dados"), "O caminho '\t" + Dir("dados") + "' não existe."},
+        {"  " + tmp.dir("dados") + "  ", ""},
+        {tmp.dir("laudo.txt"), ""},
+        {tmp.dir("dados") + "/", ""},
+        {tmp.dir("falta"), "O caminho '" + tmp.dir("falta") + "' não existe."},
+        {"   " + tmp.dir("falta") + " ", "O caminho '" + tmp.dir("falta") + "' não existe."},
+        {"\t" + tmp.dir("dados"), "O caminho '\t" + tmp.dir("dados") + "' não existe."},
         {"    ", "O caminho '' não existe."},
     };
     for (const auto& c : cases) {
@@ -164,31 +156,31 @@ TEST_F(FrmPathCoreTest, OkChecksTheTrimmedPathButKeepsThePathBoxAsTyped) {
 }
 
 TEST_F(FrmPathCoreTest, UnreadableDriveIsReportedAndTheDriveListGoesBack) {
-    Drives().SetDrives({"/", Dir("sumiu")});
-    core.SetPathInício(Dir("dados"));
+    Drives().SetDrives({"/", tmp.dir("sumiu")});
+    core.SetPathInício(tmp.dir("dados"));
     Type("digitado");
     Drives().SetListIndex(1);
     ASSERT_EQ(tk.calls.size(), 1u);
-    EXPECT_EQ(tk.calls[0].prompt, "Ocorreu o seguinte erro ao acessar o drive '" + Dir("sumiu") +
+    EXPECT_EQ(tk.calls[0].prompt, "Ocorreu o seguinte erro ao acessar o drive '" + tmp.dir("sumiu") +
                                       "'\nDispositivo não disponível");
     EXPECT_EQ(tk.calls[0].title, "Atenção!");
     EXPECT_EQ(tk.calls[0].buttons, 0);
     EXPECT_EQ(Drives().ListIndex(), 0);
-    EXPECT_EQ(Dirs().Path(), Dir("dados"));
+    EXPECT_EQ(Dirs().Path(), tmp.dir("dados"));
     EXPECT_EQ(PathBox(), "digitado");
 
     // The handlers work again afterwards.
-    Dirs().SetPath(Dir("dados/sub"));
-    EXPECT_EQ(PathBox(), Dir("dados/sub"));
+    Dirs().SetPath(tmp.dir("dados/sub"));
+    EXPECT_EQ(PathBox(), tmp.dir("dados/sub"));
 }
 
 TEST_F(FrmPathCoreTest, ReadableDriveShowsItsCurrentDirectory) {
-    Drives().SetDrives({"/", Dir()});
+    Drives().SetDrives({"/", tmp.dir()});
     core.SetPathInício("/");
     Drives().SetListIndex(1);
     EXPECT_TRUE(tk.calls.empty());
-    EXPECT_EQ(Dirs().Path(), Dir());
-    EXPECT_EQ(PathBox(), Dir());
+    EXPECT_EQ(Dirs().Path(), tmp.dir());
+    EXPECT_EQ(PathBox(), tmp.dir());
     Drives().SetListIndex(0);
     EXPECT_EQ(Dirs().Path(), "/");
     EXPECT_EQ(PathBox(), "/");
@@ -202,10 +194,10 @@ TEST_F(FrmPathCoreTest, VerificaDriveProbesTheDrive) {
     const Case cases[] = {
         {"c:", ""},
         {"C:", ""},
-        {Dir(), ""},
+        {tmp.dir(), ""},
         {"x:", "Ocorreu o seguinte erro ao acessar o drive 'x:'\nDispositivo não disponível"},
-        {Dir("laudo.txt"),
-         "Ocorreu o seguinte erro ao acessar o drive '" + Dir("laudo.txt") + "'\nDispositivo não disponível"},
+        {tmp.dir("laudo.txt"), "Ocorreu o seguinte erro ao acessar o drive '" + tmp.dir("laudo.txt") +
+                                   "'\nDispositivo não disponível"},
     };
     for (const auto& c : cases) {
         FakeToolkit ui;
@@ -223,14 +215,14 @@ TEST_F(FrmPathCoreTest, VerificaDriveProbesTheDrive) {
 }
 
 TEST_F(FrmPathCoreTest, GuardFlagKeepsEachHandlerOutOfTheOther) {
-    Drives().SetDrives({"/", Dir()});
+    Drives().SetDrives({"/", tmp.dir()});
     core.Carregar();
     // dirDirs_Change moves the drive list; drvDrives_Change must not answer by
     // sending the directory list to that drive's root.
-    Dirs().SetPath(Dir("dados/sub"));
-    EXPECT_EQ(PathBox(), Dir("dados/sub"));
+    Dirs().SetPath(tmp.dir("dados/sub"));
+    EXPECT_EQ(PathBox(), tmp.dir("dados/sub"));
     EXPECT_EQ(Drives().ListIndex(), 1);
-    EXPECT_EQ(Dirs().Path(), Dir("dados/sub"));
+    EXPECT_EQ(Dirs().Path(), tmp.dir("dados/sub"));
     Dirs().SetPath("/usr");
     EXPECT_EQ(PathBox(), "/usr");
     EXPECT_EQ(Drives().ListIndex(), 0);
@@ -238,8 +230,8 @@ TEST_F(FrmPathCoreTest, GuardFlagKeepsEachHandlerOutOfTheOther) {
 }
 
 TEST_F(FrmPathCoreTest, FormLoadPointsTheListsWithTheHandlersQuiet) {
-    Drives().SetDrives({"/", Dir()});
-    core.SetPathInício(Dir("dados"));
+    Drives().SetDrives({"/", tmp.dir()});
+    core.SetPathInício(tmp.dir("dados"));
     Type("digitado");
     core.Form_Load();
     EXPECT_EQ(Drives().ListIndex(), 0);
@@ -251,9 +243,9 @@ TEST_F(FrmPathCoreTest, FormLoadPointsTheListsWithTheHandlersQuiet) {
 TEST_F(FrmPathCoreTest, AFailureInAHandlerBecomesTheRunTimeErrorReport) {
     // No listed drive holds the new directory: dirDirs_Change fails when it
     // moves the drive list, and the failure must not leave the handler.
-    Drives().SetDrives({Dir("dados/sub")});
+    Drives().SetDrives({tmp.dir("dados/sub")});
     core.Carregar();
-    EXPECT_NO_THROW(Dirs().SetPath(Dir("dados")));
+    EXPECT_NO_THROW(Dirs().SetPath(tmp.dir("dados")));
     ASSERT_EQ(tk.calls.size(), 1u);
     EXPECT_EQ(tk.calls[0].prompt, "Erro em tempo de execução '68':\n\nDispositivo não disponível");
     EXPECT_TRUE(tk.Ended());
@@ -261,13 +253,13 @@ TEST_F(FrmPathCoreTest, AFailureInAHandlerBecomesTheRunTimeErrorReport) {
 
 TEST_F(FrmPathCoreTest, AFailureOpeningAnEntryBecomesTheRunTimeErrorReport) {
     core.Carregar();
-    Dirs().SetPath(Dir("dados"));
+    Dirs().SetPath(tmp.dir("dados"));
     fs::remove(tmp.path() / "dados" / "sub");
     Dirs().OpenEntry(Dirs().ListCount() - 1);
     ASSERT_EQ(tk.calls.size(), 1u);
     EXPECT_EQ(tk.calls[0].prompt, "Erro em tempo de execução '76':\n\nCaminho não encontrado");
     EXPECT_TRUE(tk.Ended());
-    EXPECT_EQ(Dirs().Path(), Dir("dados"));
+    EXPECT_EQ(Dirs().Path(), tmp.dir("dados"));
 }
 
 }  // namespace

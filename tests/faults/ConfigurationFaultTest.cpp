@@ -21,7 +21,7 @@
 #include "FaultSupport.h"
 #include "RuntimeErrorReport.h"
 #include "TempDir.h"
-#include "frmPrincipal.h"
+#include "qt/frmPrincipal.h"
 
 namespace {
 

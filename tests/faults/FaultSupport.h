@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FakeToolkit.h"
+#include "QtApplication.h"
 
 namespace faults {
 
@@ -78,14 +79,8 @@ inline std::string IntegrityCheck(const std::string& path) {
     return result;
 }
 
-// The one QApplication of the process, made on first use (a forked child
-// makes its own when the test process has none).
-inline void EnsureApplication() {
-    if (QApplication::instance()) return;
-    static int argc = 1;
-    static char name[] = "fault_test";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
+// The one QApplication of the process (a forked child makes its own when the
+// test process has none).
+using testing_support::EnsureApplication;
 
 }  // namespace faults

@@ -31,7 +31,7 @@
 #include "ado/AdoError.h"
 #include "ado/Connection.h"
 #include "ado/Recordset.h"
-#include "frmPrincipal.h"
+#include "qt/frmPrincipal.h"
 
 namespace {
 

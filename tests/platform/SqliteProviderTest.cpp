@@ -7,11 +7,10 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "DiagnosticLog.h"
 #include "TempDir.h"
 #include "ado/AdoError.h"
 #include "ado/Connection.h"
@@ -350,14 +349,14 @@ TEST_F(SqliteProvider, FailuresCarryTheirStatusAndChangeNothing) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql);
-        std::ostringstream captured;
-        auto* old = std::cerr.rdbuf(captured.rdbuf());
+        testing_support::DiagnosticLog log;
         const std::uint32_t got = statusOf([&] { cn.Execute(c.sql); });
-        std::cerr.rdbuf(old);
-        const std::string diagnostics = captured.str();
         EXPECT_EQ(got, c.expected);
-        EXPECT_NE(diagnostics.find(c.diagnostic), std::string::npos) << diagnostics;
-        EXPECT_EQ(std::count(diagnostics.begin(), diagnostics.end(), '\n'), 1) << diagnostics;
+        ASSERT_EQ(log.entries().size(), 1u);
+        EXPECT_EQ(log.entries()[0].category, "SQLite");
+        const std::string& diagnostic = log.entries()[0].text;
+        EXPECT_NE(diagnostic.find(c.diagnostic), std::string::npos) << diagnostic;
+        EXPECT_EQ(diagnostic.find('\n'), std::string::npos) << diagnostic;
     }
     EXPECT_EQ(allKeys(), before);
 }

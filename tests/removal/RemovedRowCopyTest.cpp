@@ -13,12 +13,15 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "Digest.h"
+#include "DurableFile.h"
 #include "ExamBackends.h"
 #include "ExamDatabase.h"
 #include "FakeToolkit.h"
@@ -68,9 +71,17 @@ protected:
     TempDir copies_;
 };
 
-ordered_json ReadCopy(const std::string& path) {
+std::string FileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return ordered_json::parse(in);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The copy as one document, whichever form the file has.
+ordered_json ReadCopy(const std::string& path) {
+    std::string reason;
+    const std::string document = removal::CopyAsDocument(FileText(path), reason);
+    EXPECT_EQ(reason, "");
+    return ordered_json::parse(document);
 }
 
 // Rows per table of the copy's set, as RowsOfExamination keys its snapshot.
@@ -170,6 +181,40 @@ TEST_P(CopySuite, AFullDiskUnderTheCopiesRemovesNothing) {
                                        "': não há espaço livre no disco.\n\nA remoção de 'Exame' foi desfeita.");
     EXPECT_EQ(TakeSnapshot(cn()), before);
     EXPECT_TRUE(std::filesystem::is_empty(copies_.path())) << "a partial copy is removed";
+}
+
+// Once the first set's rows are flushed, the file may grow by 100 bytes only.
+void LimitGrowthAfterFirstFlush(const std::string& path) {
+    rlimit small{};
+    ::getrlimit(RLIMIT_FSIZE, &small);
+    small.rlim_cur = std::filesystem::file_size(path) + 100;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    platform::SetFileFlushObserver(nullptr);
+}
+
+TEST_P(CopySuite, ADiskFullAtTheBackupSetLeavesTheLiveSetsCopyWhole) {
+    // The limit binds every file of the process: SQLite's own would fail first.
+    if (sqlite_) GTEST_SKIP() << "the database file is in this process";
+    const SeedNumbers seed = FindSeedNumbers(cn());
+    const Snapshot before = TakeSnapshot(cn());
+    rlimit previous{};
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    platform::SetFileFlushObserver(LimitGrowthAfterFirstFlush);
+    const auto report = Remove(seed.both.front(), copies_.path().string());
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, handler);
+    platform::SetFileFlushObserver(nullptr);
+
+    EXPECT_EQ(report.sets[1].failedAt, "copia");
+    EXPECT_EQ(ui_.calls.back().prompt, "Não foi possível gravar a cópia dos registros removidos na pasta '" +
+                                           copies_.path().string() +
+                                           "': não há espaço livre no disco.\n\nA remoção de 'Exame_BK' foi desfeita.");
+    // The torn record was taken back: the live set is put back from the file.
+    const auto restored = removal::RestoreRemovedRows(report.copyFile, cn(), false);
+    EXPECT_EQ(restored.outcome, removal::RestoreReport::Outcome::Restored) << restored.reason;
+    EXPECT_FALSE(restored.unfinished);
+    EXPECT_EQ(TakeSnapshot(cn()), before);
 }
 
 TEST_P(CopySuite, ARowAddedBetweenTheReadingAndTheDeleteRollsTheSetBack) {
@@ -290,6 +335,19 @@ TEST_P(CopySuite, RemovalThenRestoreGivesBackEveryTableByteForByte) {
     }
 }
 
+TEST_P(CopySuite, ATableWhoseParentKeptNoRowIsNotAsked) {
+    for (const std::string& number : FindSeedNumbers(cn()).liveOnly) {
+        if (!cn().Query("SELECT 1 FROM Exame_Página WHERE Número_Exame = '" + number + "'").rows.empty()) continue;
+        const auto report = Remove(number, copies_.path().string());
+        ASSERT_EQ(report.outcome, removal::RemovalReport::Outcome::Removed);
+        const ordered_json live = ReadCopy(report.copyFile)["conjuntos"][0]["tabelas"];
+        EXPECT_FALSE(live[3]["colunas"].empty()) << "Exame_Página, whose parent is Exame, is asked";
+        for (const int t : {0, 1, 2}) EXPECT_TRUE(live[t]["colunas"].empty()) << live[t]["tabela"];
+        return;
+    }
+    FAIL() << "no examination of the seed without pages";
+}
+
 // The copy with its checksum made right again after an edit.
 std::string Resealed(ordered_json copy) {
     copy.erase("sha256");
@@ -301,10 +359,19 @@ TEST_P(CopySuite, AHostileCopyIsRefusedAndChangesNothing) {
     const SeedNumbers seed = FindSeedNumbers(cn());
     const auto report = Remove(seed.both.front(), copies_.path().string());
     ASSERT_EQ(report.outcome, removal::RemovalReport::Outcome::Removed);
-    std::ifstream in(report.copyFile, std::ios::binary);
-    const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const ordered_json copy = ordered_json::parse(good);
+    // The file as written, in records, and the same copy as one document, the
+    // form earlier versions wrote, which is still read.
+    const std::string records = FileText(report.copyFile);
+    const ordered_json copy = ReadCopy(report.copyFile);
+    const std::string good = copy.dump();
+    EXPECT_EQ(removal::CheckCopyText(good, cn().ConnectionString()), "");
     const Snapshot before = TakeSnapshot(cn());
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < records.size(); at = records.find('\n', at) + 1)
+        lines.push_back(records.substr(at, records.find('\n', at) + 1 - at));
+    ASSERT_EQ(lines.size(), 4u) << "header, each set before its commit, the states after";
+    std::string recordEdited = records;
+    recordEdited[lines[0].size() + lines[1].size() / 2] ^= 1;
 
     const std::string damaged = "o arquivo está danificado, incompleto ou não é uma cópia de remoção";
     const std::string edited = "a soma de verificação não confere: o arquivo foi alterado ou está danificado";
@@ -319,6 +386,10 @@ TEST_P(CopySuite, AHostileCopyIsRefusedAndChangesNothing) {
     };
     const Case cases[] = {
         {"truncated", good.substr(0, good.size() / 2), damaged},
+        {"truncated records", lines[0].substr(0, lines[0].size() / 2), damaged},
+        {"record edited", recordEdited, edited},
+        {"record left out", lines[0] + lines[2] + lines[3], edited},
+        {"records swapped", lines[0] + lines[2] + lines[1] + lines[3], edited},
         {"edited value", otherValue.dump(), edited},
         {"wrong checksum", Resealed(copy).replace(good.find("\"sha256\"") + 10, 4, "0000"), edited},
         {"nested", std::string(100000, '[') + std::string(100000, ']'), damaged},
@@ -344,6 +415,13 @@ TEST_P(CopySuite, AHostileCopyIsRefusedAndChangesNothing) {
         }
         EXPECT_EQ(TakeSnapshot(cn()), before);
     }
+    // A last record cut short is what a crash leaves of a write not yet
+    // flushed, on which no commit relied: left out, and said.
+    const std::string torn = copies_.file("cortado.json");
+    std::ofstream(torn, std::ios::binary) << lines[0] + lines[1] + lines[2] + lines[3].substr(0, 40);
+    const auto dryRun = removal::RestoreRemovedRows(torn, cn(), true);
+    EXPECT_EQ(dryRun.outcome, removal::RestoreReport::Outcome::Simulated) << dryRun.reason;
+    EXPECT_TRUE(dryRun.unfinished);
 }
 
 TEST_P(CopySuite, TheDryRunCountsStoredRowsNotJoinRowsWhenTwinsRepeatWithoutKeys) {
@@ -370,10 +448,10 @@ public:
     KillingSteps(removal::RemovalCopy& copy, Step step) : copy_(copy), step_(step) {}
     bool BeforeStatements(ado::Connection& cn, const std::string& n, const std::string& t,
                           removal::CascadeReport& r) override {
+        if (step_ == BeforeTheFile) ::raise(SIGKILL);
         return copy_.BeforeStatements(cn, n, t, r);
     }
     bool BeforeCommit(removal::CascadeReport& r) override {
-        if (step_ == BeforeTheFile) ::raise(SIGKILL);
         const bool written = copy_.BeforeCommit(r);
         if (step_ == AfterTheFileBeforeTheCommit) ::raise(SIGKILL);
         return written;

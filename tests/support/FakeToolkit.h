@@ -18,13 +18,13 @@ struct MessageBoxCall {
     int pointer;  // the form's mouse pointer while the box was up
 };
 
-class FakeToolkit : public platform::Toolkit {
+class FakeToolkit : public platform::ToolkitState {
 public:
     // Answers for the next message boxes, in order; vbOK once they run out.
     void AnswerNext(int answer) { answers_.push_back(answer); }
 
     int MsgBox(const std::string& prompt, int buttons, const std::string& title) override {
-        calls.push_back({prompt, buttons, title, pointer_});
+        calls.push_back({prompt, buttons, title, MousePointer()});
         if (onMessageBox) onMessageBox(calls.back());
         if (answers_.empty()) return platform::vbOK;
         int answer = answers_.front();
@@ -33,17 +33,9 @@ public:
     }
 
     void SetMousePointer(int pointer) override {
-        pointer_ = pointer;
+        ToolkitState::SetMousePointer(pointer);
         pointerHistory.push_back(pointer);
     }
-    int MousePointer() const override { return pointer_; }
-
-    void End(int exitCode) override {
-        ended_ = true;
-        exitCode_ = exitCode;
-    }
-    bool Ended() const override { return ended_; }
-    int ExitCode() const override { return exitCode_; }
 
     std::vector<MessageBoxCall> calls;
     std::vector<int> pointerHistory;
@@ -53,9 +45,6 @@ public:
 
 private:
     std::deque<int> answers_;
-    int pointer_ = platform::vbDefault;
-    bool ended_ = false;
-    int exitCode_ = 0;
 };
 
 }  // namespace testing_support

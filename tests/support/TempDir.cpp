@@ -47,6 +47,15 @@ std::string TempDir::file(const std::string& name) const {
 }
 #endif
 
+TempDir::TempDir(std::initializer_list<std::string> tree) : TempDir() {
+    for (const std::string& entry : tree) {
+        if (!entry.empty() && entry.back() == '/')
+            std::filesystem::create_directories(path_ / entry);
+        else
+            write(entry, "x");
+    }
+}
+
 TempDir::~TempDir() {
     std::error_code ec;
     // Tests may leave read-only entries behind; make them removable first.

@@ -23,6 +23,7 @@
 
 #include "CommandLine.h"
 #include "ConsoleBuffer.h"
+#include "Diagnostics.h"
 #include "WideText.h"
 #include "remover-exame-events.h"
 #include "win32/Win32Toolkit.h"
@@ -162,7 +163,7 @@ int StartWindowProgram() {
     if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
                         nullptr, &startup, &process)) {
         const DWORD error = GetLastError();
-        std::cerr << "remover-exame: " << platform::Utf8FromWide(path) << ": erro " << error << '\n';
+        platform::Diagnose("remover-exame", platform::Utf8FromWide(path) + ": erro " + std::to_string(error));
         return 1;
     }
     CloseHandle(process.hThread);

@@ -57,13 +57,14 @@ frmPrincipal::frmPrincipal(HINSTANCE instance, platform::Win32Toolkit& toolkit)
     RegisterClasses(instance, Procedure);
     owner_ = CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
     window_ = CreateWindowExW(kExStyle, kClass, platform::WideFromUtf8(Core::kCaption).c_str(), kStyle,
-                              CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner_, nullptr, instance, this);
+                              CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner_, nullptr, instance,
+                              CreationParameter());
     // The tab order follows the order of creation: the button first, so it
     // holds the focus when the window opens.
     button_ = Control(L"BUTTON", Core::kCaptionCmdAtualizar, WS_TABSTOP | BS_PUSHBUTTON, 0, window_,
                       kIdRemover, instance);
     label_ = Control(L"STATIC", Core::kCaptionLabel1, SS_LEFTNOWORDWRAP, 0, window_, kIdLabel, instance);
-    edit_ = Control(L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, window_, kIdNúmero, instance);
+    edit_ = Control(L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, window_, kIdNumber, instance);
     // No length limit on the number (the control's own default is 30000).
     SendMessageW(edit_, EM_SETLIMITTEXT, 0, 0);
     focus_ = button_;
@@ -92,17 +93,13 @@ void frmPrincipal::Layout(UINT dpi) {
     Place(button_, Core::kCmdAtualizar, dpi);
     Place(label_, Core::kLabel1, dpi);
     Place(edit_, Core::kTxtNumExame, dpi);
-    // The layout was drawn for a small system font; a larger font would cut
-    // the caption short. The label then grows to the left, keeping its right
-    // edge next to the box it names.
-    const int needed = platform::win32::CaptionWidth(label_);
     const platform::TwipsRect& designed = Core::kLabel1;
+    const int designedLeft = Pixels(designed.left, dpi);
     const int right = Pixels(designed.left + designed.width, dpi);
-    if (needed > right - Pixels(designed.left, dpi)) {
-        const int left = right > needed ? right - needed : 0;
+    const int left = Core::Label1Left(designedLeft, right, platform::win32::CaptionWidth(label_));
+    if (left != designedLeft)
         SetWindowPos(label_, nullptr, left, Pixels(designed.top, dpi), right - left,
                      Pixels(designed.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
-    }
     InvalidateRect(window_, nullptr, TRUE);
 }
 
@@ -142,19 +139,7 @@ void frmPrincipal::cmdAtualizar_Click() {
     if (core_.ClickRemover(txtNumExame())) PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
-LRESULT CALLBACK frmPrincipal::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<frmPrincipal*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<frmPrincipal*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(window, message, wParam, lParam);
-    return self->Handle(message, wParam, lParam);
-}
-
 LRESULT frmPrincipal::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND window = window_;
     switch (message) {
         case WM_COMMAND:
             if (LOWORD(wParam) == kIdRemover && HIWORD(wParam) == BN_CLICKED) {
@@ -165,23 +150,6 @@ LRESULT frmPrincipal::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETCURSOR:
             if (toolkit_.OnSetCursor(lParam)) return TRUE;
             break;
-        case WM_ACTIVATE:
-            // A plain window forgets its focused control when it loses the
-            // activation; the dialog manager would remember it.
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focused = GetFocus();
-                if (focused && IsChild(window_, focused)) focus_ = focused;
-            } else if (focus_) {
-                SetFocus(focus_);
-            }
-            return 0;
-        case WM_DPICHANGED: {
-            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-            Layout(HIWORD(wParam));
-            return 0;
-        }
         case WM_CLOSE:
             // Closing the window ends the program, but not in the middle of a
             // removal: the core keeps the request for the removal's end.
@@ -189,12 +157,8 @@ LRESULT frmPrincipal::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             DestroyWindow(window_);
             PostQuitMessage(0);
             return 0;
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-            window_ = nullptr;
-            break;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return WindowBase::Handle(message, wParam, lParam);
 }
 
 }  // namespace win32

@@ -10,20 +10,21 @@
 
 #include "frmPrincipalCore.h"
 #include "win32/Win32Toolkit.h"
+#include "win32/WindowBase.h"
 
 namespace win32 {
 
-class frmPrincipal {
+class frmPrincipal : private platform::win32::WindowBase {
 public:
     // Control identifiers. None is IDOK: Enter in the number box sends IDOK,
     // and "Remover" is not the window's default button.
     static constexpr int kIdRemover = 100;
     static constexpr int kIdLabel = 101;
-    static constexpr int kIdNúmero = 102;
+    static constexpr int kIdNumber = 102;
 
     // Creates the window hidden, binds toolkit to it and makes the core.
     frmPrincipal(HINSTANCE instance, platform::Win32Toolkit& toolkit);
-    ~frmPrincipal();
+    ~frmPrincipal() override;
     frmPrincipal(const frmPrincipal&) = delete;
     frmPrincipal& operator=(const frmPrincipal&) = delete;
 
@@ -56,21 +57,17 @@ public:
     HWND txtNumExameControl() const { return edit_; }
 
 private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-    // Sizes the window and places the controls for dpi.
-    void Layout(UINT dpi);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Layout(UINT dpi) override;
     void cmdAtualizar_Click();
 
     platform::Win32Toolkit& toolkit_;
     app::frmPrincipalCore core_;
     HWND owner_ = nullptr;  // hidden; keeps the window out of the task bar
-    HWND window_ = nullptr;
     HWND button_ = nullptr;
     HWND label_ = nullptr;
     HWND edit_ = nullptr;
     HFONT font_ = nullptr;
-    HWND focus_ = nullptr;  // the control to give the focus back to
 };
 
 }  // namespace win32

@@ -93,7 +93,7 @@ frmPath::frmPath(HINSTANCE instance) : core_(toolkit_) {
     hiddenOwner_ =
         CreateWindowExW(0, kOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
     window_ = CreateWindowExW(kExStyle, kClass, Wide(Core::kTitle).c_str(), kStyle, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 100, 100, hiddenOwner_, nullptr, instance, this);
+                              CW_USEDEFAULT, 100, 100, hiddenOwner_, nullptr, instance, CreationParameter());
     // Its own icon, as a form carries one; the stock one of the system.
     HICON icon = LoadIconW(nullptr, IDI_APPLICATION);
     SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -280,8 +280,7 @@ void frmPath::Hide(bool) {
 
 void frmPath::EndModal() {
     modal_ = false;
-    HWND focused = GetFocus();
-    if (focused && IsChild(window_, focused)) focus_ = focused;
+    RememberFocus();
     // The owner takes input again before the dialog goes, so that it, and
     // not some other program, becomes the active window.
     if (owner_) EnableWindow(owner_, TRUE);
@@ -316,19 +315,7 @@ bool frmPath::ShowModal(HWND owner) {
     return core_.OK();
 }
 
-LRESULT CALLBACK frmPath::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<frmPath*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<frmPath*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(window, message, wParam, lParam);
-    return self->Handle(message, wParam, lParam);
-}
-
 LRESULT frmPath::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND window = window_;
     switch (message) {
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
@@ -366,32 +353,13 @@ LRESULT frmPath::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETCURSOR:
             if (toolkit_.OnSetCursor(lParam)) return TRUE;
             break;
-        case WM_ACTIVATE:
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focused = GetFocus();
-                if (focused && IsChild(window_, focused)) focus_ = focused;
-            } else if (focus_) {
-                SetFocus(focus_);
-            }
-            return 0;
-        case WM_DPICHANGED: {
-            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-            Layout(HIWORD(wParam));
-            return 0;
-        }
         case WM_CLOSE:
             // Closed any other way than by its buttons, the dialog only hides:
             // no handler runs and OK keeps its value.
             EndModal();
             return 0;
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-            window_ = nullptr;
-            break;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return WindowBase::Handle(message, wParam, lParam);
 }
 
 }  // namespace win32

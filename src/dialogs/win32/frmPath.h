@@ -12,10 +12,11 @@
 
 #include "frmPathCore.h"
 #include "win32/Win32Toolkit.h"
+#include "win32/WindowBase.h"
 
 namespace win32 {
 
-class frmPath : public dialogs::frmPathView {
+class frmPath : public dialogs::frmPathView, private platform::win32::WindowBase {
 public:
     // Control identifiers; the buttons are IDOK and IDCANCEL, so that Enter
     // presses OK and Escape presses Cancelar.
@@ -51,9 +52,8 @@ public:
     void Hide(bool accepted) override;
 
 private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void Layout(UINT dpi);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Layout(UINT dpi) override;
     void SizeLabel(int id, const platform::TwipsPoint& at);
     void FillDrives();
     void FillDirs();
@@ -63,13 +63,11 @@ private:
     platform::Win32Toolkit toolkit_;
     dialogs::frmPathCore core_;
     HWND hiddenOwner_ = nullptr;  // keeps the dialog out of the task bar
-    HWND window_ = nullptr;
     HWND owner_ = nullptr;  // while shown
     HFONT font_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     bool modal_ = false;
     bool showingText_ = false;  // the path box changes by code
-    HWND focus_ = nullptr;
 };
 
 }  // namespace win32

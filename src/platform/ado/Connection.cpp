@@ -1,9 +1,9 @@
 #include "Connection.h"
 
-#include <iostream>
 #include <type_traits>
 
 #include "AdoError.h"
+#include "Diagnostics.h"
 #include "Providers.h"
 #include "Recordset.h"
 #include "StatusCodes.h"
@@ -84,10 +84,10 @@ Session& Connection::openSession(const char* operation) {
 
 void Connection::dropBrokenSession(const char* operation) {
     if (!session_ || !session_->Broken()) return;
-    std::cerr << "Connection: " << operation
-              << " left the database session unusable; it is closed (the server rolls back what it "
-                 "still held) and every later call fails"
-              << std::endl;
+    platform::Diagnose("Connection",
+                       std::string(operation) +
+                           " left the database session unusable; it is closed (the server rolls back what it "
+                           "still held) and every later call fails");
     // Freeing the session disconnects it; a transaction still open there is
     // abandoned, never committed.
     session_.reset();
@@ -177,11 +177,10 @@ void Connection::confirmSameSession() {
         throw;
     }
     if (now == identity_) return;
-    std::cerr << "Connection: BeginTrans found the server's session " << now << " in place of session "
-              << identity_
-              << " opened by the program (the driver reconnected on its own, without the program's set-up); "
-                 "it is closed unused and every later call fails"
-              << std::endl;
+    platform::Diagnose("Connection",
+                       "BeginTrans found the server's session " + now + " in place of session " + identity_ +
+                           " opened by the program (the driver reconnected on its own, without the program's "
+                           "set-up); it is closed unused and every later call fails");
     session_.reset();
     inTransaction_ = false;
     lost_ = true;

@@ -6,6 +6,7 @@
 
 #include "AdoError.h"
 #include "StatusCodes.h"
+#include "TextCase.h"
 
 namespace ado {
 namespace {
@@ -368,8 +369,7 @@ std::string fileName(std::string_view path) {
 
 // A driver's family by its registered name, where no library is known.
 DriverFamily familyOfName(std::string_view name) {
-    std::string upper(name);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string upper = platform::UpperAscii(std::string(name));
     auto has = [&](std::string_view word) { return upper.find(word) != std::string::npos; };
     if (has("MARIADB") || has("MYSQL")) return DriverFamily::MySql;
     if (has("FREETDS")) return DriverFamily::FreeTds;

@@ -15,7 +15,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <iostream>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,9 +26,11 @@
 #include "AdoError.h"
 #include "ClientSockets.h"
 #include "ConnectionString.h"
+#include "Diagnostics.h"
 #include "OdbcConnectionString.h"
 #include "Providers.h"
 #include "StatusCodes.h"
+#include "TextCase.h"
 #include "Utf16.h"
 
 namespace ado {
@@ -150,7 +151,7 @@ struct FailureContext {
 
     // Each text is redacted on its own, so that one withheld for holding a
     // password leaves the SQLSTATE and native error of its record readable.
-    std::string line = "ODBC: " + std::string(what) + " failed";
+    std::string line = std::string(what) + " failed";
     for (const auto& d : diagnostics)
         line += " [SQLSTATE " + d.state + ", native error " + std::to_string(d.native) + "] " +
                 RedactSecrets(d.message, secrets);
@@ -159,7 +160,7 @@ struct FailureContext {
     line += RedactSecrets(std::string(detail), secrets);
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
-    std::cerr << line << std::endl;
+    platform::Diagnose("ODBC", line);
     throw AdoError(code, RedactSecrets(description, secrets));
 }
 
@@ -196,12 +197,6 @@ FetchAs fetchKindFor(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits) {
         default:
             return FetchAs::Text;
     }
-}
-
-std::string upperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
 }
 
 // Ends a call that has outlived the command time-out by cutting the session's
@@ -379,7 +374,7 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
         odbcString = std::move(plan.text);
         family = plan.family;
     } catch (const AdoError& e) {
-        std::cerr << "ODBC: " << e.what() << " -- connection string: " << redacted << std::endl;
+        platform::Diagnose("ODBC", std::string(e.what()) + " -- connection string: " + redacted);
         throw;
     }
     for (auto [attribute, seconds] : {std::pair{SQL_ATTR_LOGIN_TIMEOUT, loginTimeout},
@@ -417,14 +412,14 @@ OdbcSession::OdbcSession(ProviderKind kind, const std::vector<ConnectionProperty
 
 void OdbcSession::confirmSafety(DriverFamily family) {
     auto refuse = [](const std::string& reason) {
-        std::cerr << "ODBC: connection refused: " << reason << std::endl;
+        platform::Diagnose("ODBC", "connection refused: " + reason);
         throw AdoError(status::CannotConnect, "The connection is refused: " + reason);
     };
     // The driver and the server name themselves: the string was written,
     // and the safeguards chosen, for the family the registration named.
     const std::string library = infoText(SQL_DRIVER_NAME);
     const std::string dbms = infoText(SQL_DBMS_NAME);
-    const std::string server = upperAscii(dbms);
+    const std::string server = platform::UpperAscii(dbms);
     const bool mySqlServer =
         server.find("MYSQL") != std::string::npos || server.find("MARIADB") != std::string::npos;
     if (FamilyOfLibrary(library) != family)
@@ -448,7 +443,7 @@ void OdbcSession::confirmSafety(DriverFamily family) {
     Execute("SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')");
     const RowSet mode = Query("SELECT @@SESSION.sql_mode");
     const std::string modes = mode.rows.empty() || mode.rows[0].empty() ? "" : ToText(mode.rows[0][0]);
-    if (("," + upperAscii(modes) + ",").find(",NO_BACKSLASH_ESCAPES,") == std::string::npos)
+    if (("," + platform::UpperAscii(modes) + ",").find(",NO_BACKSLASH_ESCAPES,") == std::string::npos)
         refuse("the session does not keep NO_BACKSLASH_ESCAPES in its sql_mode (\"" + modes + "\")");
 }
 
@@ -774,8 +769,8 @@ std::string OdbcSession::Identity() {
     std::string identity;
     if (rows.rows.size() == 1 && rows.rows[0].size() == 1) identity = ToText(rows.rows[0][0]);
     if (!allDigits(identity)) {
-        std::cerr << "ODBC: the server did not give the number of its session -- statement: " << query
-                  << std::endl;
+        platform::Diagnose(
+            "ODBC", std::string("the server did not give the number of its session -- statement: ") + query);
         throw AdoError(status::Unspecified, "the server did not give the number of its session");
     }
     return identity;

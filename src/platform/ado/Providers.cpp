@@ -4,14 +4,10 @@
 
 #include "AdoError.h"
 #include "StatusCodes.h"
+#include "TextCase.h"
 
 namespace ado {
 namespace {
-
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // "SQLOLEDB.1" -> "SQLOLEDB", "MICROSOFT.JET.OLEDB.4.0" -> "MICROSOFT.JET.OLEDB",
 // "SQLNCLI11" -> "SQLNCLI".
@@ -24,7 +20,7 @@ std::string withoutVersion(std::string name) {
 }  // namespace
 
 ProviderKind ClassifyProvider(const std::string& providerName) {
-    std::string name = withoutVersion(upper(providerName));
+    std::string name = withoutVersion(platform::UpperAscii(providerName));
     while (!name.empty() && name.back() == ' ') name.pop_back();
     while (!name.empty() && name.front() == ' ') name.erase(name.begin());
     if (name == "SQLITE") return ProviderKind::Sqlite;

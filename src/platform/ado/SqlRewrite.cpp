@@ -1,6 +1,9 @@
 #include "SqlRewrite.h"
 
 #include <cstddef>
+#include <string>
+
+#include "TextCase.h"
 
 namespace ado {
 namespace {
@@ -31,10 +34,6 @@ bool isSpace(unsigned char c) {
 bool isWordByte(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
            c == '$' || c >= 0x80;
-}
-
-unsigned char upperAscii(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
 }
 
 // Reads the token that starts at i (i < text.size()).
@@ -110,8 +109,7 @@ public:
         std::string_view word = text(*t);
         if (word.size() != keyword.size()) return false;
         for (std::size_t k = 0; k < word.size(); ++k)
-            if (upperAscii(static_cast<unsigned char>(word[k])) != static_cast<unsigned char>(keyword[k]))
-                return false;
+            if (platform::UpperAscii(word[k]) != keyword[k]) return false;
         return true;
     }
 
@@ -185,9 +183,7 @@ std::string LeadingKeyword(std::string_view sql) {
     Scanner scan(sql);
     const std::optional<Token> first = scan.nextSignificant();
     if (!first || first->kind != TokenKind::Word) return {};
-    std::string word(scan.text(*first));
-    for (char& c : word) c = static_cast<char>(upperAscii(static_cast<unsigned char>(c)));
-    return word;
+    return platform::UpperAscii(std::string(scan.text(*first)));
 }
 
 }  // namespace ado

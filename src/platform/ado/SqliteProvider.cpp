@@ -13,7 +13,6 @@
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,10 +20,12 @@
 
 #include "AdoError.h"
 #include "ConnectionString.h"
+#include "Diagnostics.h"
 #include "Providers.h"
 #include "RegularFile.h"
 #include "SqlRewrite.h"
 #include "StatusCodes.h"
+#include "TextCase.h"
 
 namespace ado {
 namespace {
@@ -84,10 +85,6 @@ namespace {
 bool isSpaceByte(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
-char upperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
 }  // namespace
 
 // The codes follow what SQL Server's provider reports for the same declared
@@ -109,7 +106,7 @@ std::int64_t AdoTypeForDeclaredType(std::string_view declaredType) {
             if (!name.empty() && name.back() != ' ') name += ' ';
             continue;
         }
-        name += upperAscii(c);
+        name += platform::UpperAscii(c);
     }
     while (!name.empty() && name.back() == ' ') name.pop_back();
     if (name.empty()) return 12;
@@ -189,9 +186,9 @@ std::string oneLine(std::string_view text) {
 
 [[noreturn]] void report(std::uint32_t status, const std::string& message, const std::string& detail,
                          const StatementText& text) {
-    std::cerr << "SQLite: " << message << detail << "; statement: " << oneLine(text.original);
-    if (text.rewritten) std::cerr << "; rewritten for SQLite: " << oneLine(*text.rewritten);
-    std::cerr << std::endl;
+    std::string line = message + detail + "; statement: " + oneLine(text.original);
+    if (text.rewritten) line += "; rewritten for SQLite: " + oneLine(*text.rewritten);
+    platform::Diagnose("SQLite", line);
     throw AdoError(status, message);
 }
 
@@ -443,7 +440,7 @@ int busyTimeoutMs(const std::vector<ConnectionProperty>& properties) {
 }
 
 [[noreturn]] void failOpen(std::uint32_t status, const std::string& path, const std::string& message) {
-    std::cerr << "SQLite: cannot open the database \"" << oneLine(path) << "\": " << message << std::endl;
+    platform::Diagnose("SQLite", "cannot open the database \"" + oneLine(path) + "\": " + message);
     throw AdoError(status, message);
 }
 

@@ -66,7 +66,7 @@ int QtToolkit::MsgBox(const std::string& prompt, int buttons, const std::string&
 }
 
 void QtToolkit::SetMousePointer(int pointer) {
-    pointer_ = pointer;
+    ToolkitState::SetMousePointer(pointer);
     if (!form_) return;
     // On the form only, so that a message box shown meanwhile keeps its arrow.
     if (pointer == vbHourglass)
@@ -83,8 +83,7 @@ void QtToolkit::SetMousePointer(int pointer) {
 }
 
 void QtToolkit::End(int exitCode) {
-    ended_ = true;
-    exitCode_ = exitCode;
+    ToolkitState::End(exitCode);
     if (QCoreApplication::instance() == nullptr || QThread::currentThread()->loopLevel() == 0) return;
     // Hidden rather than closed: closing the last window would ask the
     // application to quit with status 0 behind our back.

@@ -9,7 +9,7 @@
 
 namespace platform {
 
-class QtToolkit : public Toolkit {
+class QtToolkit : public ToolkitState {
 public:
     // form is the window whose pointer this toolkit controls and over which
     // its message boxes are centred. It may be null (boxes then centre on the
@@ -19,20 +19,14 @@ public:
     int MsgBox(const std::string& prompt, int buttons, const std::string& title) override;
 
     void SetMousePointer(int pointer) override;
-    int MousePointer() const override { return pointer_; }
 
     // Before the event loop runs (start-up) this only records the code: the
     // caller checks Ended() and leaves main with ExitCode(). Inside the loop
     // it also hides every window and makes the loop return exitCode.
     void End(int exitCode) override;
-    bool Ended() const override { return ended_; }
-    int ExitCode() const override { return exitCode_; }
 
 private:
     QPointer<QWidget> form_;
-    int pointer_ = vbDefault;
-    bool ended_ = false;
-    int exitCode_ = 0;
 };
 
 }  // namespace platform

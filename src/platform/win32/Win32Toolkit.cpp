@@ -104,7 +104,7 @@ int Win32Toolkit::MsgBox(const std::string& prompt, int buttons, const std::stri
 }
 
 void Win32Toolkit::SetMousePointer(int pointer) {
-    pointer_ = pointer;
+    ToolkitState::SetMousePointer(pointer);
     if (!form_) return;
     // The window asks for its pointer only when the mouse moves; the work
     // that follows does not let it ask, so set it now if the mouse is there.
@@ -114,14 +114,13 @@ void Win32Toolkit::SetMousePointer(int pointer) {
 }
 
 bool Win32Toolkit::OnSetCursor(LPARAM lParam) const {
-    if (pointer_ != vbHourglass || LOWORD(lParam) != HTCLIENT) return false;
+    if (MousePointer() != vbHourglass || LOWORD(lParam) != HTCLIENT) return false;
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     return true;
 }
 
 void Win32Toolkit::End(int exitCode) {
-    ended_ = true;
-    exitCode_ = exitCode;
+    ToolkitState::End(exitCode);
     EnumThreadWindows(GetCurrentThreadId(), HideWindow, 0);
     PostQuitMessage(exitCode);
 }

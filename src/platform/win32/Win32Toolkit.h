@@ -8,7 +8,7 @@
 
 namespace platform {
 
-class Win32Toolkit : public Toolkit {
+class Win32Toolkit : public ToolkitState {
 public:
     // form is the window whose pointer this toolkit controls; it may be null
     // until the window exists (SetForm).
@@ -26,14 +26,11 @@ public:
 
     // The hourglass covers the form and its controls, not a message box.
     void SetMousePointer(int pointer) override;
-    int MousePointer() const override { return pointer_; }
 
     // Hides the program's windows and posts WM_QUIT with exitCode, which ends
     // the message loop (and any message box's modal loop on the way). Before
     // the loop runs (start-up), WinMain checks Ended() and returns ExitCode().
     void End(int exitCode) override;
-    bool Ended() const override { return ended_; }
-    int ExitCode() const override { return exitCode_; }
 
     // For the form's window procedure, on WM_SETCURSOR: true when it has set
     // the hourglass and the message is handled.
@@ -41,9 +38,6 @@ public:
 
 private:
     HWND form_;
-    int pointer_ = vbDefault;
-    bool ended_ = false;
-    int exitCode_ = 0;
 };
 
 }  // namespace platform

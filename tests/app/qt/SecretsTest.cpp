@@ -11,7 +11,7 @@
 #include "Module1.h"
 #include "QtApplication.h"
 #include "TempDir.h"
-#include "frmPrincipal.h"
+#include "qt/frmPrincipal.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "DirListBox.h"
+#include "qt/DirListBox.h"
 
 #include <QPointer>
 #include <QStyle>

@@ -1,4 +1,4 @@
-#include "frmPath.h"
+#include "qt/frmPath.h"
 
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "DirListBox.h"
-#include "DriveListBox.h"
 #include "Twips.h"
+#include "qt/DirListBox.h"
+#include "qt/DriveListBox.h"
 #include "qt/QtToolkit.h"
 
 namespace {

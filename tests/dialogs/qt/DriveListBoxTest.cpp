@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "DriveListBox.h"
-#include "QtApp.h"
+#include "QtApplication.h"
 #include "RuntimeError.h"
+#include "qt/DriveListBox.h"
 
 namespace {
 
 class DriveListBoxTest : public ::testing::Test {
 protected:
-    void SetUp() override { dialogs_test::App(); }
+    void SetUp() override { testing_support::EnsureApplication(); }
 };
 
 TEST_F(DriveListBoxTest, EntriesShowDriveCForTheRootAndPathsForTheRest) {

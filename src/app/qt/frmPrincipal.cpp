@@ -1,4 +1,4 @@
-#include "frmPrincipal.h"
+#include "qt/frmPrincipal.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QString>
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -95,14 +94,10 @@ void frmPrincipal::placeInTwips(QWidget* control, const platform::TwipsRect& pla
 }
 
 void frmPrincipal::showWholeCaption(QLabel* label) {
-    // The layout was drawn for a small system font; a larger default font
-    // would cut the caption short. The label then grows to the left, keeping
-    // its right edge next to the box it names.
-    const int needed = label->sizeHint().width();
-    if (needed <= label->width()) return;
     const QRect designed = label->geometry();
-    const int left = std::max(0, designed.right() + 1 - needed);
-    label->setGeometry(left, designed.top(), designed.right() + 1 - left, designed.height());
+    const int right = designed.right() + 1;
+    const int left = Core::Label1Left(designed.left(), right, label->sizeHint().width());
+    if (left != designed.left()) label->setGeometry(left, designed.top(), right - left, designed.height());
 }
 
 void frmPrincipal::centreOnScreen() {
@@ -145,10 +140,6 @@ void frmPrincipal::closeEvent(QCloseEvent* event) {
         return;
     }
     QWidget::closeEvent(event);
-}
-
-void frmPrincipal::cmdAtualizar_Click() {
-    core_.cmdAtualizar_Click(txtNumExame->text().toStdString());
 }
 
 void frmPrincipal::Deleta_Exame_em_Cascata_old(ado::Connection& fCN, const std::string& Num_Exame,

@@ -1,4 +1,4 @@
-#include "DriveListBox.h"
+#include "qt/DriveListBox.h"
 
 #include <QPointer>
 

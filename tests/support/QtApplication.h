@@ -1,5 +1,7 @@
-// The one QApplication of a widget test executable, created on first use and
-// kept to the end (widgets of several tests outlive no single fixture).
+// The one QApplication of a widget test executable (or of a forked child of
+// one), created on first use and kept to the end: widgets of several tests
+// outlive no single fixture, and tearing Qt down among the other static
+// objects at exit crashes once a key event has registered its input device.
 #pragma once
 
 #include <QApplication>
@@ -10,11 +12,13 @@
 namespace testing_support {
 
 inline QApplication& EnsureApplication() {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
+    // CTest sets the platform; a test program run by hand gets it here.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
-    static char name[] = "app_test";
+    static char name[] = "remover-test";
     static char* argv[] = {name, nullptr};
-    static auto* application = new QApplication(argc, argv);
-    return *application;
+    return *new QApplication(argc, argv);
 }
 
 // Runs act on the next modal message box as soon as it is on screen.

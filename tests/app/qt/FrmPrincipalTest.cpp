@@ -17,51 +17,23 @@
 #include "FakeToolkit.h"
 #include "Module1.h"
 #include "QtApplication.h"
+#include "StartupTest.h"
 #include "TempDir.h"
-#include "frmPrincipal.h"
+#include "qt/frmPrincipal.h"
 
 namespace {
 
-class FormLoadTest : public ::testing::Test {
+class FormLoadTest : public testing_support::StartupTest {
 protected:
     void SetUp() override {
         testing_support::EnsureApplication();
-        if (const char* windir = std::getenv("WINDIR")) savedWindir_ = windir;
-        Module1::gDirWindows.clear();
-        Module1::gConnServer.clear();
-        Module1::gConnLocal.clear();
-        Module1::gDirSvr.clear();
-    }
-    void TearDown() override {
-        // DE lives for the whole test program: leave its connection closed.
-        ado::Connection& connection = DE::Instance().Conexão_Atual();
-        if (connection.State() == ado::adStateOpen) connection.Close();
-        if (savedWindir_)
-            setenv("WINDIR", savedWindir_->c_str(), 1);
-        else
-            unsetenv("WINDIR");
-    }
-
-    // Makes directory the Windows directory, with a configuration file holding
-    // ini when given.
-    void useWindowsDirectory(const std::filesystem::path& directory, std::optional<std::string> ini = {}) {
-        std::filesystem::create_directories(directory);
-        setenv("WINDIR", directory.c_str(), 1);
-        if (ini) temp.write(std::filesystem::relative(directory / "Quelvomir.INI", temp.path()), *ini);
+        StartupTest::SetUp();
     }
 
     void expectEndedBeforeShowing(frmPrincipal& w) {
-        EXPECT_TRUE(ui.Ended());
-        EXPECT_NE(ui.ExitCode(), 0);
+        expectEnded();
         EXPECT_FALSE(w.isVisible());
-        EXPECT_EQ(DE::Instance().Conexão_Atual().State(), ado::adStateClosed);
     }
-
-    testing_support::TempDir temp;
-    testing_support::FakeToolkit ui;
-
-private:
-    std::optional<std::string> savedWindir_;
 };
 
 // The start-up decisions themselves are tested on the core

@@ -15,13 +15,13 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "DirListBox.h"
-#include "DriveListBox.h"
 #include "FakeToolkit.h"
-#include "QtApp.h"
+#include "QtApplication.h"
 #include "RuntimeError.h"
 #include "TempDir.h"
-#include "frmPath.h"
+#include "qt/DirListBox.h"
+#include "qt/DriveListBox.h"
+#include "qt/frmPath.h"
 
 namespace {
 
@@ -30,14 +30,6 @@ using testing_support::FakeToolkit;
 
 class FrmPathTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fs::create_directories(tmp.path() / "dados" / "sub");
-        tmp.write("laudo.txt", "x");
-    }
-
-    std::string Dir(const std::string& name = "") const {
-        return name.empty() ? tmp.path().string() : tmp.file(name);
-    }
     std::string PathBox() { return dlg->txtPath()->text().toStdString(); }
     void Type(const std::string& text) { dlg->txtPath()->setText(QString::fromStdString(text)); }
     void Key(int key) {
@@ -45,9 +37,9 @@ protected:
         QApplication::sendEvent(dlg.get(), &press);
     }
 
-    QApplication& app = dialogs_test::App();  // before any widget
+    QApplication& app = testing_support::EnsureApplication();  // before any widget
     FakeToolkit tk;
-    testing_support::TempDir tmp;
+    testing_support::TempDir tmp{"dados/sub/", "laudo.txt"};
     std::unique_ptr<frmPath> dlg = std::make_unique<frmPath>(&tk);
 };
 
@@ -79,7 +71,7 @@ TEST_F(FrmPathTest, ShowingWithoutPresetStartsOnDriveCWithAnEmptyPathBox) {
 
 TEST_F(FrmPathTest, HidingKeepsTheFormLoadedAndCancelClearsTheOutcome) {
     dlg->show();
-    dlg->SetPathInício(Dir("dados"));
+    dlg->SetPathInício(tmp.dir("dados"));
     dlg->cmdOK()->click();
     ASSERT_TRUE(dlg->OK());
     ASSERT_FALSE(dlg->isVisible());
@@ -90,8 +82,8 @@ TEST_F(FrmPathTest, HidingKeepsTheFormLoadedAndCancelClearsTheOutcome) {
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_TRUE(dlg->OK());
     EXPECT_EQ(tk.pointerHistory, pointers);
-    EXPECT_EQ(dlg->dirDirs()->Path(), Dir("dados"));
-    EXPECT_EQ(PathBox(), Dir("dados"));
+    EXPECT_EQ(dlg->dirDirs()->Path(), tmp.dir("dados"));
+    EXPECT_EQ(PathBox(), tmp.dir("dados"));
 
     dlg->cmdCancel()->click();
     EXPECT_FALSE(dlg->OK());
@@ -121,21 +113,21 @@ TEST_F(FrmPathTest, HidingKeepsTheFormLoadedAndCancelClearsTheOutcome) {
 // The window forwards the operator's gestures to the core: a drive picked in
 // the drop-down, a path typed in the box.
 TEST_F(FrmPathTest, PickedDriveAndTypedPathReachTheCore) {
-    dlg->drvDrives()->SetDrives({"/", Dir()});
+    dlg->drvDrives()->SetDrives({"/", tmp.dir()});
     dlg->show();
     static_cast<QComboBox*>(dlg->drvDrives())->setCurrentIndex(1);
-    EXPECT_EQ(dlg->dirDirs()->Path(), Dir());
-    EXPECT_EQ(PathBox(), Dir());
+    EXPECT_EQ(dlg->dirDirs()->Path(), tmp.dir());
+    EXPECT_EQ(PathBox(), tmp.dir());
     EXPECT_EQ(dlg->dirDirs()->item(dlg->dirDirs()->currentRow())->text().trimmed().toStdString(),
               tmp.path().filename().string());
 
     dlg->txtPath()->clear();
-    QTest::keyClicks(dlg->txtPath(), QString::fromStdString(" " + Dir("dados")));
+    QTest::keyClicks(dlg->txtPath(), QString::fromStdString(" " + tmp.dir("dados")));
     Key(Qt::Key_Return);
     EXPECT_TRUE(tk.calls.empty());
     EXPECT_TRUE(dlg->OK());
     EXPECT_FALSE(dlg->isVisible());
-    EXPECT_EQ(dlg->CaminhoEscolhido(), " " + Dir("dados"));
+    EXPECT_EQ(dlg->CaminhoEscolhido(), " " + tmp.dir("dados"));
 }
 
 TEST_F(FrmPathTest, UsesMsSansSerifOrANamedFallback) {
@@ -211,7 +203,7 @@ TEST_F(FrmPathTest, LayoutCaptionsAndKeys) {
 namespace {
 
 TEST(FrmPathOwnToolkitTest, WithoutAToolkitTheFormMakesItsOwn) {
-    dialogs_test::App();
+    testing_support::EnsureApplication();
     frmPath own;
     own.show();
     EXPECT_TRUE(own.isVisible());

@@ -8,7 +8,7 @@
 #include <QApplication>
 #include <iostream>
 
-#include "frmPath.h"
+#include "qt/frmPath.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

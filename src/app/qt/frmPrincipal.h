@@ -31,9 +31,6 @@ public:
     // The start-up sequence (frmPrincipalCore::Form_Load).
     void Form_Load() { core_.Form_Load(); }
 
-    // The click of "Remover", with the text box's content.
-    void cmdAtualizar_Click();
-
     // The older six-table cascade, kept public on the window.
     void Deleta_Exame_em_Cascata_old(ado::Connection& fCN, const std::string& Num_Exame,
                                      const std::string& Terminação);

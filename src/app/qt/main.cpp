@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "CommandLine.h"
-#include "frmPrincipal.h"
+#include "qt/frmPrincipal.h"
 
 int main(int argc, char* argv[]) {
     if (argc > 1)

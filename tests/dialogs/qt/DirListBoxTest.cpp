@@ -4,10 +4,10 @@
 
 #include <QApplication>
 
-#include "DirListBox.h"
-#include "QtApp.h"
+#include "QtApplication.h"
 #include "RuntimeError.h"
 #include "TempDir.h"
+#include "qt/DirListBox.h"
 
 namespace {
 
@@ -16,20 +16,11 @@ namespace fs = std::filesystem;
 class DirListBoxTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::create_directory(tmp.path() / "b");
-        fs::create_directory(tmp.path() / "A");
-        fs::create_directory(tmp.path() / "c");
-        fs::create_directory(tmp.path() / ".oculto");
-        tmp.write("arquivo.txt", "x");
         QObject::connect(&list, &DirListBox::changed, [this] { ++changes; });
     }
 
-    std::string Dir(const std::string& name = "") const {
-        return name.empty() ? tmp.path().string() : tmp.file(name);
-    }
-
-    QApplication& app = dialogs_test::App();  // before any widget
-    testing_support::TempDir tmp;
+    QApplication& app = testing_support::EnsureApplication();  // before any widget
+    testing_support::TempDir tmp{"b/", "A/", "c/", ".oculto/", "arquivo.txt"};
     DirListBox list;
     int changes = 0;
 };
@@ -40,14 +31,14 @@ TEST_F(DirListBoxTest, StartsOnDriveCCurrentDirectory) {
 }
 
 TEST_F(DirListBoxTest, ListsTheChainAboveAndTheVisibleSubdirectoriesBelow) {
-    list.SetPath(Dir());
+    list.SetPath(tmp.dir());
     std::vector<std::string> chain;
     for (fs::path p = tmp.path();; p = p.parent_path()) {
         chain.insert(chain.begin(), p.string());
         if (p == p.root_path()) break;
     }
     std::vector<std::string> expected = chain;
-    for (const char* name : {"A", "b", "c"}) expected.push_back(Dir(name));
+    for (const char* name : {"A", "b", "c"}) expected.push_back(tmp.dir(name));
     std::vector<std::string> shown;
     for (int row = 0; row < list.count(); ++row) shown.push_back(list.EntryPath(row));
     EXPECT_EQ(shown, expected);
@@ -56,17 +47,17 @@ TEST_F(DirListBoxTest, ListsTheChainAboveAndTheVisibleSubdirectoriesBelow) {
 }
 
 TEST_F(DirListBoxTest, DoubleClickOpensTheEntry) {
-    list.SetPath(Dir());
+    list.SetPath(tmp.dir());
     const int rowOfB = list.count() - 2;
-    ASSERT_EQ(list.EntryPath(rowOfB), Dir("b"));
+    ASSERT_EQ(list.EntryPath(rowOfB), tmp.dir("b"));
     emit list.itemDoubleClicked(list.item(rowOfB));
     QApplication::processEvents();
-    EXPECT_EQ(list.Path(), Dir("b"));
+    EXPECT_EQ(list.Path(), tmp.dir("b"));
     EXPECT_EQ(changes, 2);
     // Back up the chain: the entry above the current directory.
     const int parentRow = list.currentRow() - 1;
     list.OpenEntry(parentRow);
-    EXPECT_EQ(list.Path(), Dir());
+    EXPECT_EQ(list.Path(), tmp.dir());
 }
 
 }  // namespace
