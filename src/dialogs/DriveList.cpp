@@ -1,19 +1,11 @@
 #include "DriveList.h"
 
-#include <cctype>
-
 #include "Drives.h"
 #include "RuntimeError.h"
 
 namespace dialogs {
 
-namespace {
-
-bool StartsWithDriveLetter(const std::string& text) {
-    return text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
-}
-
-}  // namespace
+using platform::drives::StartsWithDriveLetter;
 
 DriveList::DriveList() {
     SetDrives(MountedFileSystems());

@@ -1,12 +1,11 @@
 #include "frmPathCore.h"
 
-#include <cctype>
-
 #include "Diagnostics.h"
 #include "Drives.h"
 #include "ErrorMessages.h"
 #include "RuntimeError.h"
 #include "RuntimeErrorReport.h"
+#include "TextCase.h"
 #include "clsIO.h"
 
 namespace dialogs {
@@ -22,8 +21,8 @@ std::string TrimSpaces(const std::string& text) {
 // A drive as the dialog compares drives: a letter drive in upper case
 // ("C:"), a mount point path as it is (paths are case-sensitive here).
 std::string ChaveDoDrive(const std::string& drive) {
-    if (drive.size() >= 2 && std::isalpha(static_cast<unsigned char>(drive[0])) && drive[1] == ':') {
-        return std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(drive[0])))) + ":";
+    if (platform::drives::StartsWithDriveLetter(drive)) {
+        return std::string(1, platform::UpperAscii(drive[0])) + ":";
     }
     return drive;
 }
@@ -148,7 +147,7 @@ void frmPathCore::Form_Load() {
     Passo([&] {
         for (int i = 0; i < drvDrives_.ListCount(); ++i) {
             const std::string entry = drvDrives_.List(i);
-            if (!entry.empty() && std::toupper(static_cast<unsigned char>(entry[0])) == 'C') {
+            if (!entry.empty() && platform::UpperAscii(entry[0]) == 'C') {
                 drvDrives_.SetListIndex(i);
                 break;
             }

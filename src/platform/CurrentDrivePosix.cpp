@@ -3,9 +3,10 @@
 
 #include <sys/statvfs.h>
 
-#include <cctype>
 #include <limits>
 #include <map>
+
+#include "TextCase.h"
 
 namespace platform {
 
@@ -19,14 +20,6 @@ struct DriveTable {
 DriveTable& drives() {
     static DriveTable table;
     return table;
-}
-
-char driveLetter(char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
-bool isLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 std::string rootOf(char letter) {
@@ -43,16 +36,16 @@ std::string CurrentDirectory() {
 
 bool ChangeDrive(const std::string& drive) {
     if (drive.empty()) return true;
-    if (!isLetter(drive[0])) return false;
-    const char letter = driveLetter(drive[0]);
+    if (!IsAsciiLetter(drive[0])) return false;
+    const char letter = UpperAscii(drive[0]);
     if (rootOf(letter).empty()) return false;
     drives().current = letter;
     return true;
 }
 
 bool SubstDrive(char letter, const std::string& directory) {
-    if (!isLetter(letter)) return false;
-    letter = driveLetter(letter);
+    if (!IsAsciiLetter(letter)) return false;
+    letter = UpperAscii(letter);
     if (letter == 'C') return false;
     if (directory.empty()) {
         drives().assigned.erase(letter);

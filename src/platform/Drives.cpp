@@ -5,6 +5,8 @@
 #include <set>
 #include <sstream>
 
+#include "TextCase.h"
+
 namespace platform::drives {
 
 namespace {
@@ -47,6 +49,14 @@ bool IsSystemMount(const std::string& mountPoint) {
 }
 
 }  // namespace
+
+bool StartsWithDriveLetter(const std::string& text) {
+    return text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == ':';
+}
+
+bool IsDriveAlone(const std::string& text) {
+    return StartsWithDriveLetter(text) && (text.size() == 2 || text[2] == ' ');
+}
 
 bool IsUnder(const std::string& path, const std::string& dir) {
     if (dir == "/") return !path.empty() && path[0] == '/';

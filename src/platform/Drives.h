@@ -22,6 +22,11 @@ namespace platform::drives {
 // mount table, keeping only directories.
 std::vector<std::string> Roots();
 
+// Whether text starts with a drive letter and a colon ("c:", "D:\\x").
+bool StartsWithDriveLetter(const std::string& text);
+// "c:" alone, or followed by a space and anything (a drive list entry).
+bool IsDriveAlone(const std::string& text);
+
 // The mount points of a mount table's text (the format of /proc/self/mounts):
 // "/" first, then the others sorted, without pseudo and system file systems
 // (/proc, /sys, /dev) and without duplicates.

@@ -11,31 +11,13 @@
 
 #include "Drives.h"
 #include "RuntimeError.h"
+#include "TextCase.h"
 
 namespace fs = std::filesystem;
 
 namespace platform::drives {
 
 namespace {
-
-bool StartsWithDriveLetter(const std::string& text) {
-    return text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
-}
-
-// "c:" alone, or followed by a space and anything (a drive list entry).
-bool IsDriveAlone(const std::string& text) {
-    return StartsWithDriveLetter(text) && (text.size() == 2 || text[2] == ' ');
-}
-
-char UpperLetter(char c) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
-std::string LowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 // The run-time error for a drive that cannot be listed. A mount point that
 // is gone means the device is not there (68); anything else is the error of
@@ -66,7 +48,7 @@ std::string EntryText(const std::string& root) {
 }
 
 std::string RootOfDrive(const std::string& drive) {
-    if (StartsWithDriveLetter(drive)) return UpperLetter(drive[0]) == 'C' ? "/" : "";
+    if (StartsWithDriveLetter(drive)) return UpperAscii(drive[0]) == 'C' ? "/" : "";
     return drive;
 }
 
@@ -92,7 +74,7 @@ std::string StartDirectory() {
 std::string DirectoryOf(const std::string& path) {
     std::string target;
     if (IsDriveAlone(path)) {
-        if (UpperLetter(path[0]) != 'C')
+        if (UpperAscii(path[0]) != 'C')
             throw RuntimeError(rt::DeviceUnavailable, "no such drive: '" + path + "'");
         target = "/";
     } else {
@@ -119,7 +101,7 @@ std::vector<std::string> Subdirectories(const std::string& directory) {
     }
     closedir(handle);
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const std::string la = LowerCase(a), lb = LowerCase(b);
+        const std::string la = LowerAscii(a), lb = LowerAscii(b);
         return la != lb ? la < lb : a < b;
     });
     return names;

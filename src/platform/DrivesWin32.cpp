@@ -10,16 +10,6 @@
 namespace platform::drives {
 namespace {
 
-bool StartsWithDriveLetter(const std::string& text) {
-    return text.size() >= 2 && text[1] == ':' &&
-           ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
-}
-
-// "c:" alone, or followed by a space and anything (a drive list entry).
-bool IsDriveAlone(const std::string& text) {
-    return StartsWithDriveLetter(text) && (text.size() == 2 || text[2] == ' ');
-}
-
 // The length of a path's root: "C:\" (3), or "\\server\share\" for a
 // network path; 0 for a path without one.
 std::size_t RootLength(const std::string& path) {

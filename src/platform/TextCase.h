@@ -19,5 +19,15 @@ inline std::string UpperAscii(std::string text) {
     for (char& c : text) c = UpperAscii(c);
     return text;
 }
+inline char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+inline std::string LowerAscii(std::string text) {
+    for (char& c : text) c = LowerAscii(c);
+    return text;
+}
+inline bool IsAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 }  // namespace platform

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <map>
 
+#include "TextCase.h"
+
 namespace ado {
 namespace {
 
@@ -25,7 +27,7 @@ std::string_view trimBlanks(std::string_view s) {
 }
 
 char lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return platform::LowerAscii(c);
 }
 
 enum class Enclosure { None, Quotes, Braces };

@@ -362,7 +362,7 @@ OdbcConnectionPlan odbcString(const std::vector<ConnectionProperty>& properties,
 std::string fileName(std::string_view path) {
     const std::size_t slash = path.find_last_of("/\\");
     std::string name(slash == std::string_view::npos ? path : path.substr(slash + 1));
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    name = platform::LowerAscii(std::move(name));
     if (name.rfind("lib", 0) == 0) name.erase(0, 3);
     return name;
 }
