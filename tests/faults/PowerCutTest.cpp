@@ -7,6 +7,7 @@
 // back whole from the copies on disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <functional>
@@ -49,6 +50,27 @@ void WindowRemoval(ado::Connection& cn, const std::vector<std::string>& numbers,
     }
 }
 
+// The command line's --lote size: the numbers in groups, each group's live
+// sets committed together and then its _BK sets, each examination in its own
+// savepoint.
+Removal LoteRemoval(std::size_t size) {
+    return [size](ado::Connection& cn, const std::vector<std::string>& numbers, const std::string& copies) {
+        NoLog log;
+        testing_support::FakeToolkit ui;
+        removal::RemovalAudit audit(log, "linha_de_comando");
+        const ado::SavepointSyntax savepoints = cn.Savepoints();
+        const auto noFocus = [](std::size_t) {};
+        for (std::size_t first = 0; first < numbers.size(); first += size) {
+            std::vector<removal::GroupMember> members(std::min(size, numbers.size() - first));
+            for (std::size_t i = 0; i < members.size(); ++i) members[i].numeroExame = numbers[first + i];
+            audit.RemoveGroup(members, cn, savepoints, ui, noFocus, copies);
+            for (const removal::GroupMember& member : members)
+                ASSERT_EQ(member.report.outcome, removal::RemovalReport::Outcome::Removed)
+                    << member.numeroExame;
+        }
+    };
+}
+
 // One way of removing: a table row. A grouped batch is one more row whose
 // removal runs the batch over the numbers.
 struct Scenario {
@@ -61,10 +83,16 @@ struct Scenario {
 TEST(PowerCut, EachSetIsWholeOrAbsentAndNeverGoneWithoutItsCopy) {
     const auto both = [](const SeedNumbers& seed) { return std::vector{seed.both.front()}; };
     const auto liveOnly = [](const SeedNumbers& seed) { return std::vector{seed.liveOnly.front()}; };
+    const auto three = [](const SeedNumbers& seed) {
+        return std::vector{seed.both.at(0), seed.both.at(1), seed.liveOnly.at(0)};
+    };
     const Scenario scenarios[] = {
         {"janela, sem copias", false, both, WindowRemoval},
         {"janela, com copias", true, both, WindowRemoval},
         {"janela, com copias, so o conjunto vivo", true, liveOnly, WindowRemoval},
+        {"lote 3, sem copias", false, three, LoteRemoval(3)},
+        {"lote 3, com copias", true, three, LoteRemoval(3)},
+        {"lote 2, com copias, dois grupos", true, three, LoteRemoval(2)},
     };
     for (const Scenario& scenario : scenarios) {
         SCOPED_TRACE(scenario.name);
