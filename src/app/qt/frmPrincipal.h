@@ -8,9 +8,11 @@
 #include <string>
 
 #include "Toolkit.h"
-#include "ado/Connection.h"
 #include "frmPrincipalCore.h"
 
+namespace ado {
+class Connection;
+}
 class QLabel;
 class QLineEdit;
 class QPushButton;
