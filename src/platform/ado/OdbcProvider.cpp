@@ -12,6 +12,7 @@
 #include <sqlucode.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -203,6 +204,11 @@ FetchAs fetchKindFor(SQLSMALLINT sqlType, SQLULEN size, SQLSMALLINT digits) {
 // past the time-out to end the call itself, the sockets it opened for the
 // session are shut down, the driver reads the end of the connection and
 // returns; the session is lost, as it was anyway.
+//
+// Every call arms and disarms the watchdog, so both are a store to an atomic
+// deadline: the thread is woken only when it sleeps with no deadline or
+// with a later one than the new. Otherwise it wakes at the deadline it
+// knew, finds the call's own (later) deadline or none, and sleeps again.
 class Watchdog {
 public:
     using Clock = std::chrono::steady_clock;
@@ -222,30 +228,38 @@ public:
     Watchdog& operator=(const Watchdog&) = delete;
 
     void Arm(Clock::time_point deadline) {
-        {
-            std::lock_guard lock(mutex_);
-            deadline_ = deadline;
-        }
+        deadline_.store(deadline);
+        // Read after the store, as the thread stores its wake-up time before
+        // it reads the deadline: one of the two sees the other's.
+        if (deadline >= wakeAt_.load()) return;
+        std::lock_guard lock(mutex_);
         wake_.notify_one();
     }
     void Disarm() {
+        // No deadline left means the thread took it and is cutting the
+        // sockets: the call waits until it has, so that a socket the driver
+        // closes afterwards is never the one shut down.
+        if (deadline_.exchange(kNone) != kNone) return;
         std::lock_guard lock(mutex_);
-        deadline_.reset();
     }
 
 private:
+    static constexpr Clock::time_point kNone{};
+
     void run() {
         std::unique_lock lock(mutex_);
         while (!stopping_) {
-            if (!deadline_) {
+            wakeAt_.store(Clock::time_point::max());
+            Clock::time_point deadline = deadline_.load();
+            if (deadline == kNone) {
                 wake_.wait(lock);
-            } else if (wake_.wait_until(lock, *deadline_) == std::cv_status::timeout && deadline_ &&
-                       Clock::now() >= *deadline_) {
-                // The call has not returned, and a driver closes a session's
-                // socket only as it fails a call and returns; Disarm waits
-                // for the lock meanwhile.
+            } else if (Clock::now() < deadline) {
+                wakeAt_.store(deadline);
+                wake_.wait_until(lock, deadline);
+            } else if (deadline_.compare_exchange_strong(deadline, kNone)) {
+                // The call that set this deadline has not disarmed it: it
+                // has not returned, and Disarm waits for the lock meanwhile.
                 platform::ShutDownSockets(sockets_);
-                deadline_.reset();
             }
         }
     }
@@ -253,7 +267,10 @@ private:
     std::vector<int> sockets_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::optional<Clock::time_point> deadline_;
+    // The running call's deadline, kNone when no call runs.
+    std::atomic<Clock::time_point> deadline_{kNone};
+    // When the thread wakes up by itself; max while it sleeps with no deadline.
+    std::atomic<Clock::time_point> wakeAt_{Clock::time_point::max()};
     bool stopping_ = false;
     std::thread thread_;
 };
