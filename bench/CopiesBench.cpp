@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "BenchDatabase.h"
+#include "SilentToolkit.h"
 #include "ExamTables.h"
 #include "RemoveExamCommand.h"
 #include "Toolkit.h"
@@ -36,14 +37,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-class SilentToolkit : public platform::ToolkitState {
-public:
-    int MsgBox(const std::string& prompt, int, const std::string&) override {
-        if (prompt.rfind("Tem certeza", 0) != 0 && prompt != "Exame removido com sucesso.")
-            throw std::runtime_error("unexpected message: " + prompt);
-        return platform::vbOK;
-    }
-};
+using bench::SilentToolkit;
 
 double median(std::vector<double> ms) {
     std::sort(ms.begin(), ms.end());

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "BenchDatabase.h"
+#include "SilentToolkit.h"
 #include "ExamTables.h"
 #include "RemoveExamCommand.h"
 #include "Toolkit.h"
@@ -36,16 +37,7 @@ using bench::buildDatabase;
 using bench::exec;
 using Clock = std::chrono::steady_clock;
 
-// Answers OK to every box and records whether anything but the expected
-// confirmation and success appeared.
-class SilentToolkit : public platform::ToolkitState {
-public:
-    int MsgBox(const std::string& prompt, int, const std::string&) override {
-        if (prompt.rfind("Tem certeza", 0) != 0 && prompt != "Exame removido com sucesso.")
-            throw std::runtime_error("unexpected message: " + prompt);
-        return platform::vbOK;
-    }
-};
+using bench::SilentToolkit;
 
 // The cascade of both sets sent straight to SQLite: the same texts, rewritten
 // the same way, each set in one transaction.
