@@ -36,21 +36,27 @@ struct Login {
     std::string database;
 };
 
+// A socket listening on 127.0.0.1 on a port the system picks; port gets it.
+int ListenOnLoopback(int& port) {
+    const int listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listening < 0 || ::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listening, 1) != 0 ||
+        ::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    port = ntohs(address.sin_port);
+    return listening;
+}
+
 class PreloginListener {
 public:
     // answer: reply to PRELOGIN that encryption is not available, so that
     // the login follows in clear.
     explicit PreloginListener(bool answer = false) : answer_(answer) {
-        socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (socket_ < 0 || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(socket_, 1) != 0 ||
-            ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("cannot listen on 127.0.0.1");
-        port_ = ntohs(address.sin_port);
+        socket_ = ListenOnLoopback(port_);
         thread_ = std::thread([this] { serveOne(); });
     }
     ~PreloginListener() {
@@ -242,16 +248,7 @@ TEST(FreeTdsLogin, CarriesEachValueAsConfiguredOrRefusesIt) {
 class StallingTdsServer {
 public:
     StallingTdsServer() {
-        socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (socket_ < 0 || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(socket_, 1) != 0 ||
-            ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("cannot listen on 127.0.0.1");
-        port_ = ntohs(address.sin_port);
+        socket_ = ListenOnLoopback(port_);
         thread_ = std::thread([this] { serve(); });
     }
     ~StallingTdsServer() {
