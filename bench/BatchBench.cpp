@@ -49,7 +49,7 @@
 #include "Utf16.h"
 
 #ifdef REMOVER_BENCH_MARIADB
-#include "MariaDbServer.h"
+#include "BenchServer.h"
 #endif
 
 namespace {
@@ -390,13 +390,8 @@ Side rawMariaDb(const std::string& connectionString, const std::vector<std::stri
 void benchMariaDb(const fs::path& dir, long examinations, long removals,
                   const std::vector<std::size_t>& groups) {
     auto start = Clock::now();
-    testing_support::MariaDbServer server;
-    server.RunSql("CREATE DATABASE IF NOT EXISTS " + server.database() + " CHARACTER SET utf8mb4;");
-    server.RunSql(bench::readFile(REMOVER_SQL_DIR "/exam-schema.sql"));
-    const std::string numbers = "(SELECT seq AS n FROM seq_1_to_" + std::to_string(examinations) + ") AS s";
-    for (const std::string suffix : {"", "_BK"})
-        for (const std::string& sql : bench::FillStatements(suffix, "", numbers, "CAST(n AS CHAR)"))
-            server.RunSql(sql + ";");
+    const auto loaded = bench::StartLoadedServer(examinations);
+    const testing_support::MariaDbServer& server = *loaded;
     std::printf("MariaDB: started the server and loaded %ld examinations (both sets) in %.1f s\n",
                 examinations, seconds(start));
 

@@ -29,7 +29,7 @@
 #include "ado/Connection.h"
 
 #ifdef REMOVER_BENCH_MARIADB
-#include "MariaDbServer.h"
+#include "BenchServer.h"
 #endif
 
 namespace {
@@ -107,14 +107,8 @@ int main(int argc, char** argv) {
         }
 #ifdef REMOVER_BENCH_MARIADB
         if (engines != "sqlite") {
-            testing_support::MariaDbServer server;
-            server.RunSql("CREATE DATABASE IF NOT EXISTS " + server.database() + " CHARACTER SET utf8mb4;");
-            server.RunSql(bench::readFile(REMOVER_SQL_DIR "/exam-schema.sql"));
-            const std::string numbers = "(SELECT seq AS n FROM seq_1_to_" + std::to_string(examinations) + ") AS s";
-            for (const std::string suffix : {"", "_BK"})
-                for (const std::string& sql : bench::FillStatements(suffix, "", numbers, "CAST(n AS CHAR)"))
-                    if (twins || suffix.empty()) server.RunSql(sql + ";");
-            run("MariaDB", server.ConnectionString(), dir / "copias-mariadb", examinations, removals);
+            const auto server = bench::StartLoadedServer(examinations, twins);
+            run("MariaDB", server->ConnectionString(), dir / "copias-mariadb", examinations, removals);
         }
 #else
         if (engines != "sqlite") std::printf("MariaDB: not built (needs the test support library)\n");

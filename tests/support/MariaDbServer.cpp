@@ -165,7 +165,10 @@ MariaDbServer& MariaDbServer::Shared() {
     return *instance;
 }
 
-MariaDbServer::MariaDbServer() : password_("Senha;de}teste=1") {
+MariaDbServer::MariaDbServer() : MariaDbServer(std::vector<std::string>{}) {}
+
+MariaDbServer::MariaDbServer(std::vector<std::string> serverOptions)
+    : serverOptions_(std::move(serverOptions)), password_("Senha;de}teste=1") {
     const std::string data = dir_.file("data");
     const std::string installLog = dir_.file("install.log");
     // The bootstrap server makes temporary tables in TMPDIR; with a shared
@@ -222,14 +225,14 @@ void MariaDbServer::launch() {
     std::error_code ignored;
     std::filesystem::remove(socketPath(), ignored);
     std::filesystem::create_directories(dir_.file("tmp"));
-    pid_ = spawn(findProgram("mariadbd"),
-                 {"--no-defaults", "--user=root", "--datadir=" + dir_.file("data"),
+    std::vector<std::string> options = {"--no-defaults", "--user=root", "--datadir=" + dir_.file("data"),
                   "--socket=" + socketPath(), "--port=" + std::to_string(port_), "--bind-address=127.0.0.1",
                   "--skip-name-resolve", "--pid-file=" + dir_.file("mariadbd.pid"),
                   "--log-error=" + dir_.file("error.log"), "--tmpdir=" + dir_.file("tmp"),
                   "--innodb-buffer-pool-size=16M", "--skip-log-bin", "--character-set-server=utf8mb4",
-                  "--collation-server=utf8mb4_unicode_ci", "--default-storage-engine=InnoDB"},
-                 dir_.file("mariadbd.out"));
+                  "--collation-server=utf8mb4_unicode_ci", "--default-storage-engine=InnoDB"};
+    options.insert(options.end(), serverOptions_.begin(), serverOptions_.end());
+    pid_ = spawn(findProgram("mariadbd"), options, dir_.file("mariadbd.out"));
 }
 
 void MariaDbServer::waitUntilReady() {

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "TempDir.h"
 
@@ -27,6 +28,9 @@ public:
     // Creates a data directory, starts the server on it, sets the root
     // password and creates the database.
     MariaDbServer();
+    // The same, with more server options, which win over the tests' own
+    // (the benches give the server the memory a real one has).
+    explicit MariaDbServer(std::vector<std::string> serverOptions);
     // Stops the server and removes its directory.
     ~MariaDbServer();
     MariaDbServer(const MariaDbServer&) = delete;
@@ -61,6 +65,7 @@ private:
     void waitUntilReady();
 
     TempDir dir_;
+    std::vector<std::string> serverOptions_;
     std::string password_;
     std::string database_ = "remover_test";
     int port_ = 0;
