@@ -12,6 +12,7 @@
 #include "Digest.h"
 #include "DurableFile.h"
 #include "ExamTables.h"
+#include "JsonText.h"
 #include "RemovalAudit.h"
 #include "UtcTime.h"
 #include "ado/AdoError.h"
@@ -113,7 +114,7 @@ ordered_json documentFromRecords(const std::string& content, ordered_json header
         if (i == 0)
             record = std::move(header);
         else if (lines[i].back() == '\n')
-            record = ordered_json::parse(lines[i], nullptr, false);
+            record = ReadJson(lines[i]);
         bool good = !record.is_discarded() && sealedRight(record);
         if (good && i > 0) good = record.contains("anterior") && record["anterior"] == previous;
         if (!good) {
@@ -169,12 +170,12 @@ ordered_json documentFrom(const std::string& content, bool& unfinished) {
         const std::string_view line = std::string_view(content).substr(0, firstEnd);
         const std::size_t last = line.find_last_not_of(" \t\r");
         if (last != std::string_view::npos && line[last] == '}') {
-            ordered_json first = ordered_json::parse(line, nullptr, false);
+            ordered_json first = ReadJson(line);
             if (first.is_object() && first.contains("versao") && first["versao"] == 2)
                 return documentFromRecords(content, std::move(first), unfinished);
         }
     }
-    ordered_json document = ordered_json::parse(content, nullptr, false);
+    ordered_json document = ReadJson(content);
     require(!document.is_discarded() && document.is_object());
     const std::string checksum = text(document, "sha256");
     document.erase("sha256");
