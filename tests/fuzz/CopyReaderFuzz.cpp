@@ -12,6 +12,7 @@
 
 #include "Digest.h"
 #include "FuzzCheck.h"
+#include "JsonText.h"
 #include "RestoreCopy.h"
 
 namespace {
@@ -51,7 +52,7 @@ std::string resealedRecords(const std::string& input) {
         const std::string_view line = text.substr(at, next - at);
         at = next;
         ordered_json record;
-        if (mayBeObject(line)) record = ordered_json::parse(line, nullptr, false);
+        if (mayBeObject(line)) record = removal::ReadJson(line);
         if (!record.is_object()) {
             out += line;
             continue;
@@ -80,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Most inputs are no JSON at all: told so without building a document.
     ordered_json document;
-    if (mayBeObject(input) && ordered_json::accept(input)) document = ordered_json::parse(input, nullptr, false);
+    if (mayBeObject(input) && ordered_json::accept(input)) document = removal::ReadJson(input);
     if (!document.is_object()) {
         fuzz::Check(!reason.empty(), "a text that is no JSON object is refused");
         return 0;
