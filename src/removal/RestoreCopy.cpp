@@ -12,6 +12,7 @@
 #include "Digest.h"
 #include "DurableFile.h"
 #include "ExamTables.h"
+#include "JsonText.h"
 #include "RemovalAudit.h"
 #include "UtcTime.h"
 #include "ado/AdoError.h"
@@ -93,10 +94,11 @@ bool sealedRight(ordered_json& record) {
 }
 
 // A file of records (one per line, each sealed and chained to the one
-// before) as the whole document an earlier version wrote, without its
-// checksum. Only the last line may fail to read: it is what a crash left of
-// a record being written, before any commit relied on it.
-ordered_json documentFromRecords(const std::string& content, bool& unfinished) {
+// before; the first, already read, is header) as the whole document an
+// earlier version wrote, without its checksum. Only the last line may fail
+// to read: it is what a crash left of a record being written, before any
+// commit relied on it.
+ordered_json documentFromRecords(const std::string& content, ordered_json header, bool& unfinished) {
     std::vector<std::string_view> lines;
     for (std::size_t at = 0; at < content.size();) {
         const std::size_t end = content.find('\n', at);
@@ -104,13 +106,15 @@ ordered_json documentFromRecords(const std::string& content, bool& unfinished) {
         lines.push_back(std::string_view(content).substr(at, next - at));
         at = next;
     }
-    ordered_json header;
     std::vector<std::string> declared;
     ordered_json conjuntos = ordered_json::array();
     std::string previous;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         ordered_json record;
-        if (lines[i].back() == '\n') record = ordered_json::parse(lines[i], nullptr, false);
+        if (i == 0)
+            record = std::move(header);
+        else if (lines[i].back() == '\n')
+            record = ReadJson(lines[i]);
         bool good = !record.is_discarded() && sealedRight(record);
         if (good && i > 0) good = record.contains("anterior") && record["anterior"] == previous;
         if (!good) {
@@ -137,9 +141,14 @@ ordered_json documentFromRecords(const std::string& content, bool& unfinished) {
         require(record.size() == (withSet ? 2u : 1u) && estados.is_array() &&
                 estados.size() == conjuntos.size() + (withSet ? 1 : 0) && estados.size() <= declared.size());
         if (withSet) {
-            ordered_json set = record["conjunto"];
+            ordered_json& set = record["conjunto"];
             require(set.is_object() && set.size() == 2 && text(set, "sufixo") == declared[conjuntos.size()]);
-            conjuntos.push_back({{"sufixo", set["sufixo"]}, {"estado", nullptr}, {"tabelas", set["tabelas"]}});
+            // Moved, not copied: the tables are most of the file.
+            ordered_json entry = ordered_json::object();
+            entry["sufixo"] = std::move(set["sufixo"]);
+            entry["estado"] = nullptr;
+            entry["tabelas"] = std::move(set["tabelas"]);
+            conjuntos.push_back(std::move(entry));
         }
         for (std::size_t s = 0; s < estados.size(); ++s) conjuntos[s]["estado"] = estados[s];
     }
@@ -154,13 +163,19 @@ ordered_json documentFromRecords(const std::string& content, bool& unfinished) {
 ordered_json documentFrom(const std::string& content, bool& unfinished) {
     unfinished = false;
     // A file of records starts with a line that is an object of version 2.
+    // A line whose last character other than white space is no closing
+    // brace holds no object, and is not read.
     const std::size_t firstEnd = content.find('\n');
     if (firstEnd != std::string::npos) {
-        const ordered_json first = ordered_json::parse(content.substr(0, firstEnd), nullptr, false);
-        if (first.is_object() && first.contains("versao") && first["versao"] == 2)
-            return documentFromRecords(content, unfinished);
+        const std::string_view line = std::string_view(content).substr(0, firstEnd);
+        const std::size_t last = line.find_last_not_of(" \t\r");
+        if (last != std::string_view::npos && line[last] == '}') {
+            ordered_json first = ReadJson(line);
+            if (first.is_object() && first.contains("versao") && first["versao"] == 2)
+                return documentFromRecords(content, std::move(first), unfinished);
+        }
     }
-    ordered_json document = ordered_json::parse(content, nullptr, false);
+    ordered_json document = ReadJson(content);
     require(!document.is_discarded() && document.is_object());
     const std::string checksum = text(document, "sha256");
     document.erase("sha256");
