@@ -427,6 +427,41 @@ TEST_F(MariaDbProvider, ABackslashIsAnOrdinaryCharacterInALiteral) {
     }
 }
 
+// Queries sent together come back as each would alone: the same columns,
+// types and values (text, NULL, whole and floating-point numbers, dates,
+// binary data), empty results in their place, and a failure as its own.
+TEST_F(MariaDbProvider, QueriesSentTogetherReadAsEachAlone) {
+    ASSERT_TRUE(connection_.QueriesInOneRequest());
+    server_->RunSql(
+        "DROP TABLE IF EXISTS Valores; CREATE TABLE Valores (d DOUBLE, f FLOAT, q DECIMAL(12,4), "
+        "t DATETIME, b LONGBLOB);"
+        "INSERT INTO Valores VALUES (0.1e0 + 0.2e0, 0.1, -12.5, '2024-02-29 23:59:58', X'00FF0041'), "
+        "(NULL, NULL, NULL, NULL, NULL);");
+    const std::vector<std::string> queries = {
+        "SELECT * FROM Exame ORDER BY Número_Exame;",
+        "SELECT * FROM Exame_Página WHERE Número_Exame = 'nenhum' FOR UPDATE",
+        "SELECT Página, Descrição FROM Exame_Página WHERE Número_Exame = '1' ORDER BY Página;",
+        "SELECT * FROM Valores ORDER BY d IS NULL",
+    };
+    const std::vector<ado::RowSet> together = connection_.QueryEach(queries);
+    ASSERT_EQ(together.size(), queries.size());
+    for (std::size_t i = 0; i < queries.size(); ++i) {
+        const ado::RowSet alone = connection_.Query(queries[i]);
+        EXPECT_EQ(together[i].columns, alone.columns) << queries[i];
+        EXPECT_EQ(together[i].types, alone.types) << queries[i];
+        EXPECT_EQ(together[i].rows, alone.rows) << queries[i];
+    }
+    EXPECT_TRUE(together[1].rows.empty());
+    EXPECT_EQ(together[3].rows.size(), 2u);
+
+    ::testing::internal::CaptureStderr();
+    const auto status = statusOf([&] {
+        connection_.QueryEach({"SELECT * FROM Exame;", "SELECT * FROM Exame_Inexistente;"});
+    });
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 0x80040E37u);
+}
+
 TEST_F(MariaDbProvider, TablesSchemaFindsOnlyTablesOfThatExactName) {
     server_->RunSql(
         "CREATE DATABASE IF NOT EXISTS outro_banco; "

@@ -259,4 +259,14 @@ RowSet Connection::Query(const std::string& sql) {
     return onSession("Open", [&](Session& s) { return s.Query(sql); });
 }
 
+std::vector<RowSet> Connection::QueryEach(const std::vector<std::string>& queries) {
+    openSession("Open");
+    for (const std::string& sql : queries) refuseNul(sql, "Open");
+    return onSession("Open", [&](Session& s) { return s.QueryEach(queries); });
+}
+
+bool Connection::QueriesInOneRequest() {
+    return onSession("QueriesInOneRequest", [](Session& s) { return s.QueriesInOneRequest(); });
+}
+
 }  // namespace ado

@@ -108,6 +108,10 @@ public:
     // Used by Recordset::Open: runs a query on the open session (a NUL is
     // refused as by Execute).
     RowSet Query(const std::string& sql);
+    // Runs queries in order on the open session (see Session::QueryEach).
+    std::vector<RowSet> QueryEach(const std::vector<std::string>& queries);
+    // See Session::QueriesInOneRequest.
+    bool QueriesInOneRequest();
 
 private:
     Session& openSession(const char* operation);

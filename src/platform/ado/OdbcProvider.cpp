@@ -16,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -40,6 +41,24 @@ using platform::Utf16ToUtf8;
 using platform::Utf8ToUtf16;
 
 namespace {
+
+// Whether a MariaDB server of this version runs compound statements sent by
+// a client (BEGIN NOT ATOMIC ... END): they came with 10.1.1, and are used
+// from 10.2, the first series that had them from its start. version is the
+// server's as the driver gives it ("10.11.0019" or "10.11.19-MariaDB").
+bool TakesCompoundStatements(const std::string& version) {
+    unsigned major = 0, minor = 0;
+    char dot = 0;
+    return std::sscanf(version.c_str(), "%u%c%u", &major, &dot, &minor) == 3 && dot == '.' &&
+           (major > 10 || (major == 10 && minor >= 2));
+}
+
+// sql as one statement of a compound statement, ended by ";".
+std::string Terminated(std::string sql) {
+    sql.erase(sql.find_last_not_of(" \t\r\n") + 1);  // all of it when it is all blanks
+    if (sql.empty() || sql.back() != ';') sql += ';';
+    return sql;
+}
 
 using WideString = std::basic_string<SQLWCHAR>;
 
@@ -283,6 +302,8 @@ public:
     long Execute(const std::string& sql) override;
     RowSet Query(const std::string& sql) override;
     long ExecuteWith(const std::string& sql, const std::vector<Parameter>& parameters) override;
+    std::vector<RowSet> QueryEach(const std::vector<std::string>& queries) override;
+    bool QueriesInOneRequest() override { return compoundStatements_; }
     // A plain read on MySQL and MariaDB (InnoDB) takes no lock: another
     // session could change a row between the read and the delete.
     std::string LockingReadClause() override { return family_ == ServerFamily::MySql ? " FOR UPDATE" : ""; }
@@ -358,6 +379,8 @@ private:
     bool broken_ = false;
     bool commitReplyLost_ = false;
     ServerFamily family_ = ServerFamily::Unknown;
+    // MariaDB from 10.2: several queries go in one compound statement.
+    bool compoundStatements_ = false;
     long commandTimeout_ = 0;  // seconds; 0 waits for ever
     Clock::time_point started_ = Clock::now();
     std::vector<std::string> secrets_;
@@ -458,6 +481,10 @@ void OdbcSession::confirmSafety(DriverFamily family) {
     const std::string modes = mode.rows.empty() || mode.rows[0].empty() ? "" : ToText(mode.rows[0][0]);
     if (("," + platform::UpperAscii(modes) + ",").find(",NO_BACKSLASH_ESCAPES,") == std::string::npos)
         refuse("the session does not keep NO_BACKSLASH_ESCAPES in its sql_mode (\"" + modes + "\")");
+    // Compound statements read as MariaDB's own syntax, not Oracle's.
+    compoundStatements_ = server.find("MARIADB") != std::string::npos &&
+                          TakesCompoundStatements(infoText(SQL_DBMS_VER)) &&
+                          ("," + platform::UpperAscii(modes) + ",").find(",ORACLE,") == std::string::npos;
 }
 
 OdbcSession::~OdbcSession() {
@@ -610,6 +637,37 @@ RowSet OdbcSession::Query(const std::string& sql) {
         if (rc == SQL_NO_DATA) return {};
         if (!SQL_SUCCEEDED(rc)) fail(*statement, "execute", sql);
     }
+}
+
+std::vector<RowSet> OdbcSession::QueryEach(const std::vector<std::string>& queries) {
+    if (!compoundStatements_ || queries.size() < 2) return Session::QueryEach(queries);
+    // One compound statement: MariaDB runs its queries in order and returns
+    // each one's rows as a result of its own, then a last result without
+    // rows for the statement itself. A query that fails ends the statement
+    // with its error, after the rows of those before it.
+    std::string block = "BEGIN NOT ATOMIC";
+    for (const std::string& sql : queries) block += " " + Terminated(sql);
+    block += " END";
+    const Watch watching = watch();
+    auto statement = newStatement();
+    std::vector<RowSet> results;
+    if (execute(*statement, block)) {
+        for (;;) {
+            SQLSMALLINT columns = 0;
+            if (!SQL_SUCCEEDED(SQLNumResultCols(statement->get(), &columns)))
+                fail(*statement, "describe", block);
+            if (columns > 0) results.push_back(fetchAll(*statement, block));
+            const SQLRETURN rc = SQLMoreResults(statement->get());
+            if (rc == SQL_NO_DATA) break;
+            if (!SQL_SUCCEEDED(rc)) fail(*statement, "execute", block);
+        }
+    }
+    if (results.size() != queries.size()) {
+        platform::Diagnose("ODBC", std::to_string(queries.size()) + " queries gave " +
+                                       std::to_string(results.size()) + " results: " + block);
+        throw AdoError(status::ErrorsInCommand, "The queries did not each return rows.");
+    }
+    return results;
 }
 
 RowSet OdbcSession::fetchAll(Handle& statement, std::string_view context) {

@@ -52,6 +52,18 @@ public:
     // Runs one query and fetches all of its rows.
     virtual RowSet Query(const std::string& sql) = 0;
 
+    // Runs the queries in order and fetches all the rows of each, with the
+    // outcome of Query on each in turn: the first that fails stops the rest.
+    // A database that takes several queries in one request (see
+    // QueriesInOneRequest) is sent them together, so that a server is waited
+    // for once rather than once per query.
+    virtual std::vector<RowSet> QueryEach(const std::vector<std::string>& queries) {
+        std::vector<RowSet> results;
+        for (const std::string& sql : queries) results.push_back(Query(sql));
+        return results;
+    }
+    virtual bool QueriesInOneRequest() { return false; }
+
     // Starts a transaction: from here on nothing is committed until Commit.
     virtual void BeginTransaction() = 0;
     virtual void Commit() = 0;
