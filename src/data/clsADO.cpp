@@ -157,6 +157,18 @@ bool clsADO::AbrirRecordset(ado::Connection& fCN, ado::Recordset& fRS, const std
     }
 }
 
+bool clsADO::OpenQueries(ado::Connection& fCN, const std::vector<std::string>& queries,
+                         std::vector<ado::RowSet>& results) {
+    try {
+        results = fCN.QueryEach(queries);
+        return true;
+    } catch (...) {
+        results.clear();
+        RegistrarErro(currentFailure());
+        return false;
+    }
+}
+
 std::string clsADO::RetornarListaFields(ado::Connection& fCN, const std::string& fNomeTable,
                                         std::int32_t fTipo) {
     try {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ado/Connection.h"
 #include "ado/Recordset.h"
@@ -33,6 +34,12 @@ public:
     bool AbrirConexão(ado::Connection& fCN, const std::string& fConnString);
     bool FecharConexão(ado::Connection& fCN);
     bool AbrirRecordset(ado::Connection& fCN, ado::Recordset& fRS, const std::string& SQL);
+    // Runs the queries in order and fetches the rows of each into results,
+    // sent in one request where the database takes several at once (see
+    // ado::Connection::QueryEach); a failure is recorded as AbrirRecordset
+    // records it.
+    bool OpenQueries(ado::Connection& fCN, const std::vector<std::string>& queries,
+                     std::vector<ado::RowSet>& results);
 
     std::string RetornarListaFields(ado::Connection& fCN, const std::string& fNomeTable,
                                     std::int32_t fTipo = 0);

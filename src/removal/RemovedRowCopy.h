@@ -54,7 +54,9 @@ bool IsBinaryType(std::int64_t adoType);
 // False when a query failed; error then holds "number - text". Each
 // column's type is the one the query's result declares. A table whose parent
 // (the table its statement joins first; Exame's parent is the number) kept no
-// row is not asked and keeps no columns and no rows.
+// row keeps no columns and no rows. On a database that takes several queries
+// in one request the thirteen go together; elsewhere such a table is not
+// asked.
 bool ReadRemovedRows(ado::Connection& connection, const std::string& numeroExame, const std::string& suffix,
                      std::vector<KeptTable>& tables, std::string& error);
 

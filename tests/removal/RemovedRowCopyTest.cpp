@@ -335,7 +335,7 @@ TEST_P(CopySuite, RemovalThenRestoreGivesBackEveryTableByteForByte) {
     }
 }
 
-TEST_P(CopySuite, ATableWhoseParentKeptNoRowIsNotAsked) {
+TEST_P(CopySuite, ATableWhoseParentKeptNoRowKeepsNoColumns) {
     for (const std::string& number : FindSeedNumbers(cn()).liveOnly) {
         if (!cn().Query("SELECT 1 FROM Exame_Página WHERE Número_Exame = '" + number + "'").rows.empty()) continue;
         const auto report = Remove(number, copies_.path().string());
