@@ -7,7 +7,8 @@
 // between examinations, so the set under way is rolled back or committed, and
 // recorded, before it ends; and a write to a pipe whose reader has gone fails
 // with an error instead of killing the program (SIGPIPE is ignored). When the
-// guard goes the previous handling comes back.
+// guard goes the previous handling comes back, and a request made while it
+// lived is forgotten: it was for the run the guard covered.
 #pragma once
 
 namespace platform {
@@ -21,8 +22,7 @@ public:
     StopRequests& operator=(const StopRequests&) = delete;
 };
 
-// Whether a stop was asked for since the last guard was made. Safe from any
-// thread.
+// Whether a stop was asked for while the guard lives. Safe from any thread.
 bool StopRequested() noexcept;
 // What asked for it ("SIGINT", "SIGTERM", "Ctrl+C", ...), or empty text.
 const char* StopRequestName() noexcept;

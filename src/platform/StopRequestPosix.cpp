@@ -44,6 +44,7 @@ StopRequests::~StopRequests() {
     sigaction(SIGINT, &previousInt, nullptr);
     sigaction(SIGTERM, &previousTerm, nullptr);
     sigaction(SIGPIPE, &previousPipe, nullptr);
+    requested.store(nullptr);
 }
 
 }  // namespace platform

@@ -46,6 +46,7 @@ StopRequests::StopRequests() {
 StopRequests::~StopRequests() {
     if (runEnded) SetEvent(runEnded);
     SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+    requested.store(nullptr);
 }
 
 }  // namespace platform

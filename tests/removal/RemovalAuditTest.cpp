@@ -352,14 +352,17 @@ TEST_P(RemovalAuditSuite, AStopRollsBackTheGroupsSetUnderWayWhole) {
     const Snapshot before = TakeSnapshot(*cn_);
     std::vector<removal::GroupMember> members(numbers.size());
     for (std::size_t i = 0; i < numbers.size(); ++i) members[i].numeroExame = numbers[i];
-    const platform::StopRequests stopRequests;
-    std::size_t focused = 0;
-    FakeToolkit ui;
-    // The checks focus on each examination once; then the live set's second
-    // cascade is about to begin.
-    audit_.RemoveGroup(members, *cn_, cn_->Savepoints(), ui, [&](std::size_t) {
-        if (++focused == numbers.size() + 2) std::raise(SIGTERM);
-    });
+    {
+        const platform::StopRequests stopRequests;
+        std::size_t focused = 0;
+        FakeToolkit ui;
+        // The checks focus on each examination once; then the live set's
+        // second cascade is about to begin.
+        audit_.RemoveGroup(members, *cn_, cn_->Savepoints(), ui, [&](std::size_t) {
+            if (++focused == numbers.size() + 2) std::raise(SIGTERM);
+        });
+    }
+    EXPECT_FALSE(platform::StopRequested()) << "the request outlived its guard";
     EXPECT_EQ(TakeSnapshot(*cn_), before);
     for (const auto& member : members) {
         SCOPED_TRACE(member.numeroExame);
