@@ -21,11 +21,11 @@
 #include "ExamDatabase.h"
 #include "FakeToolkit.h"
 #include "FaultSupport.h"
+#include "LoopbackProxy.h"
 #include "MariaDbServer.h"
 #include "OdbcShim.h"
 #include "RemovalAudit.h"
 #include "RemoveExamCommand.h"
-#include "StallingProxy.h"
 #include "SystemLog.h"
 #include "TempDir.h"
 #include "ado/AdoError.h"
@@ -559,11 +559,9 @@ TEST_F(ServerFaults, AnyFailureInsideTheCascadeIsReportedAndRolledBack) {
 // reports the time-out (the string asks for short ones), the next click the
 // lost connection; opening through the stalled network gives up as well.
 TEST_F(ServerFaults, ANetworkThatStopsForwardingTimesOut) {
-    faults::StallingProxy proxy(server().port());
-    std::string through = server().ConnectionString();
-    through.replace(through.find(";Port=") + 6, std::to_string(server().port()).size(),
-                    std::to_string(proxy.port()));
-    through += ";Connect Timeout=2;Command Timeout=2";
+    testing_support::LoopbackProxy proxy(server().port());
+    const std::string through =
+        server().ConnectionString(proxy.port()) + ";Connect Timeout=2;Command Timeout=2";
     const std::string before = ClientSnapshot();
     ado::Connection cn(through);
     cn.Open();

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "LoopbackProxy.h"
 #include "MariaDbServer.h"
-#include "StallingProxy.h"
 #include "TempDir.h"
 #include "ado/AdoError.h"
 #include "ado/Connection.h"
@@ -130,7 +130,7 @@ TEST(DriverRegistration, ANetworkThatStopsForwardingTimesOutWhateverTheDriversNa
     ASSERT_TRUE(registered);
     MariaDbServer& server = MariaDbServer::Shared();
     server.RunSql("DROP TABLE IF EXISTS Exame; CREATE TABLE Exame (Número_Exame VARCHAR(40) PRIMARY KEY)");
-    faults::StallingProxy proxy(server.port());
+    testing_support::LoopbackProxy proxy(server.port());
     Connection connection;
     connection.Open(
         "Provider=MSDASQL;Driver={Banco Laudos};Server=127.0.0.1;Port=" + std::to_string(proxy.port()) +

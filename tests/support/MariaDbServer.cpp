@@ -269,14 +269,15 @@ void MariaDbServer::Stop() {
     pid_ = -1;
 }
 
-std::string MariaDbServer::ConnectionString() const {
+std::string MariaDbServer::ConnectionString(int port) const {
     std::string quoted;
     for (char c : password_) {
         quoted += c;
         if (c == '"') quoted += '"';
     }
-    return "Provider=MSDASQL;Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + std::to_string(port_) +
-           ";Database=" + database_ + ";User=root;Password=\"" + quoted + "\"";
+    return "Provider=MSDASQL;Driver={MariaDB Unicode};Server=127.0.0.1;Port=" +
+           std::to_string(port ? port : port_) + ";Database=" + database_ + ";User=root;Password=\"" +
+           quoted + "\"";
 }
 
 std::string MariaDbServer::RunSql(const std::string& sql) const {

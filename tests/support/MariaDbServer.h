@@ -52,8 +52,9 @@ public:
     std::string socketPath() const;
 
     // The ADO connection string for this server through the "MariaDB
-    // Unicode" ODBC driver: "Provider=MSDASQL;Driver={MariaDB Unicode};...".
-    std::string ConnectionString() const;
+    // Unicode" ODBC driver: "Provider=MSDASQL;Driver={MariaDB Unicode};...";
+    // through port instead of the server's own when one is given (a proxy).
+    std::string ConnectionString(int port = 0) const;
 
     // Runs statements with the mariadb command-line client in the test
     // database (independent of the code under test) and returns what it

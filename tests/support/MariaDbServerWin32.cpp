@@ -176,14 +176,15 @@ void MariaDbServer::Stop() {
     throw std::logic_error("the Windows tests cannot stop the server, which runs on the Linux side");
 }
 
-std::string MariaDbServer::ConnectionString() const {
+std::string MariaDbServer::ConnectionString(int port) const {
     std::string quoted;
     for (char c : password_) {
         quoted += c;
         if (c == '"') quoted += '"';
     }
-    return "Provider=MSDASQL;Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + std::to_string(port_) +
-           ";Database=" + database_ + ";User=root;Password=\"" + quoted + "\"";
+    return "Provider=MSDASQL;Driver={MariaDB Unicode};Server=127.0.0.1;Port=" +
+           std::to_string(port ? port : port_) + ";Database=" + database_ + ";User=root;Password=\"" +
+           quoted + "\"";
 }
 
 std::string MariaDbServer::RunSql(const std::string& sql) const {

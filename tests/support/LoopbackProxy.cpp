@@ -1,7 +1,8 @@
-#include "StallingProxy.h"
+#include "LoopbackProxy.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,7 +10,7 @@
 #include <chrono>
 #include <stdexcept>
 
-namespace faults {
+namespace testing_support {
 namespace {
 
 sockaddr_in loopback(int port) {
@@ -22,7 +23,8 @@ sockaddr_in loopback(int port) {
 
 }  // namespace
 
-StallingProxy::StallingProxy(int targetPort) : targetPort_(targetPort) {
+LoopbackProxy::LoopbackProxy(int targetPort, std::chrono::microseconds latency)
+    : targetPort_(targetPort), latency_(latency) {
     listener_ = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address = loopback(0);
     socklen_t length = sizeof(address);
@@ -36,14 +38,14 @@ StallingProxy::StallingProxy(int targetPort) : targetPort_(targetPort) {
     acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
-StallingProxy::~StallingProxy() {
+LoopbackProxy::~LoopbackProxy() {
     stopping_ = true;
     acceptor_.join();
     for (auto& pipe : pipes_) pipe.join();
     close(listener_);
 }
 
-void StallingProxy::acceptLoop() {
+void LoopbackProxy::acceptLoop() {
     while (!stopping_) {
         pollfd ready{listener_, POLLIN, 0};
         if (poll(&ready, 1, 50) <= 0) continue;
@@ -56,14 +58,19 @@ void StallingProxy::acceptLoop() {
             if (server >= 0) close(server);
             continue;
         }
+        // What the proxy reads goes on at once, as the client and the server
+        // each send it: no waiting to gather more.
+        const int on = 1;
+        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+        setsockopt(server, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
         std::lock_guard lock(mutex_);
         pipes_.emplace_back([this, client, server] { forward(client, server); });
     }
 }
 
-// Copies both ways until either side closes or the proxy stops; once
-// stalled, it only waits.
-void StallingProxy::forward(int client, int server) {
+// Copies both ways until either side closes or the proxy stops, each chunk
+// after the latency; once stalled, it only waits.
+void LoopbackProxy::forward(int client, int server) {
     char buffer[16384];
     while (!stopping_) {
         if (stalled_) {
@@ -76,6 +83,7 @@ void StallingProxy::forward(int client, int server) {
         for (int i = 0; i < 2 && !closed; ++i) {
             if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             const ssize_t got = read(fds[i].fd, buffer, sizeof(buffer));
+            if (got > 0 && latency_.count() > 0) std::this_thread::sleep_for(latency_);
             closed = got <= 0 || write(fds[1 - i].fd, buffer, static_cast<std::size_t>(got)) != got;
         }
         if (closed) break;
@@ -84,4 +92,4 @@ void StallingProxy::forward(int client, int server) {
     close(server);
 }
 
-}  // namespace faults
+}  // namespace testing_support
