@@ -4,14 +4,18 @@
 // built, MariaDB in the same run.
 //
 //   remover-copies-bench [examinations=20000] [removals=200] [sqlite|mariadb|both=both] [twins|live=twins]
-//                        [latency=0]
+//                        [latency=0] [copies=TEMP]
 //
 // twins: every examination has rows in both sets; live: only in the live
 // tables, so each removal's _BK set finds no examination. latency, in
 // microseconds: MariaDB is reached through a proxy that passes on what it
 // reads that much later each way, as a network between a workstation and
 // its server would (the private server is otherwise on this machine's
-// loopback, where a round trip costs next to nothing).
+// loopback, where a round trip costs next to nothing). copies: the folder in
+// which the copies' folders are made, the temporary folder by default. On a
+// machine whose temporary folder sees thousands of files made and deleted
+// (the tests, the private server's own start), making a file there may cost
+// the system far more than in a folder kept for copies, as a clinic's is.
 //
 // With copies on, each set is read before its statements and written to a
 // file that is flushed to disk (the file and its folder) before the commit,
@@ -101,13 +105,19 @@ int main(int argc, char** argv) {
         const std::chrono::microseconds latency(argc > 5 ? std::atol(argv[5]) : 0);
         if (removals < 1 || examinations < 2 * removals + 2)
             throw std::runtime_error("too few examinations for that many removals");
-        const fs::path dir = fs::temp_directory_path() / ("remover-copies-bench-" + std::to_string(getpid()));
-        fs::create_directories(dir / "copias-sqlite");
-        fs::create_directories(dir / "copias-mariadb");
+        const std::string own = "remover-copies-bench-" + std::to_string(getpid());
+        const fs::path dir = fs::temp_directory_path() / own;
+        const fs::path copies = (argc > 6 ? fs::path(argv[6]) : fs::temp_directory_path()) / own;
+        fs::create_directories(dir);
+        fs::create_directories(copies / "copias-sqlite");
+        fs::create_directories(copies / "copias-mariadb");
         struct Cleanup {
-            fs::path dir;
-            ~Cleanup() { fs::remove_all(dir); }
-        } cleanup{dir};
+            fs::path dir, copies;
+            ~Cleanup() {
+                fs::remove_all(dir);
+                fs::remove_all(copies);
+            }
+        } cleanup{dir, copies};
 
         if (engines != "mariadb") {
             const std::string db = (dir / "exames.db").string();
@@ -119,7 +129,8 @@ int main(int argc, char** argv) {
                     bench::exec(handle, "DELETE FROM " + std::string(table) + "_BK");
                 sqlite3_close(handle);
             }
-            run("SQLite", "Provider=SQLite;Data Source=" + db, dir / "copias-sqlite", examinations, removals);
+            run("SQLite", "Provider=SQLite;Data Source=" + db, copies / "copias-sqlite", examinations,
+                removals);
         }
 #ifdef REMOVER_BENCH_MARIADB
         if (engines != "sqlite") {
@@ -127,10 +138,10 @@ int main(int argc, char** argv) {
             if (latency.count() > 0) {
                 const testing_support::LoopbackProxy network(server->port(), latency);
                 const std::string name = "MariaDB, " + std::to_string(latency.count()) + " us each way";
-                run(name.c_str(), server->ConnectionString(network.port()), dir / "copias-mariadb",
+                run(name.c_str(), server->ConnectionString(network.port()), copies / "copias-mariadb",
                     examinations, removals);
             } else {
-                run("MariaDB", server->ConnectionString(), dir / "copias-mariadb", examinations, removals);
+                run("MariaDB", server->ConnectionString(), copies / "copias-mariadb", examinations, removals);
             }
         }
 #else
