@@ -20,7 +20,6 @@
 #include "UtcTime.h"
 #include "Utf8.h"
 #include "ado/AdoError.h"
-#include "ado/Recordset.h"
 #include "clsADO.h"
 
 namespace removal {

@@ -62,6 +62,7 @@ public:
         for (const std::string& sql : queries) results.push_back(Query(sql));
         return results;
     }
+    // Whether QueryEach sends its queries in one request.
     virtual bool QueriesInOneRequest() { return false; }
 
     // Starts a transaction: from here on nothing is committed until Commit.
